@@ -1,0 +1,131 @@
+#pragma once
+
+#include "Frame.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+class QLineEdit;
+class TComm;
+class TImage;
+class TParamterControls;
+namespace Ui { class TParamter; }
+
+// The one working window. Its behaviour is split over files by concern:
+//   ParamterFrm.cpp         creation, FormShow, the control-value adapter's wiring
+//   ParamterRules.cpp       enabling methods, change and click handlers, key filters
+//   ParamterDiscovery.cpp   Read, the search timer, the probe, received blocks, Back
+//   ParamterValidation.cpp  CheckParameters
+//   ParamterSave.cpp        Save and the write frame
+//   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
+class TParamter : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TParamter(QWidget *parent = nullptr);
+    ~TParamter() override;
+
+    // Enabling methods: each switches the Enabled state of its controls only.
+    void EnableStartDelay(bool Value);
+    void EnableStartTime(bool Value);
+    void EnableTemperatureH3Row(bool Value);
+    void EnableTemperatureH2Row(bool Value);
+    void EnableTemperatureL2Row(bool Value);
+    void EnableHumidityH1Row(bool Value);
+    void EnableHumidityL1Row(bool Value);
+
+    // Seams for tests; production code never changes them.
+    std::function<QDateTime()> CurrentUtc = [] { return QDateTime::currentDateTimeUtc(); };
+    void SetSearchPeriod(int ms);
+    TComm *CommForTests() const { return Comm; }
+    QTimer *ReadTimerForTests() const { return tmrRead; }
+    const QString &FoundPort() const { return FFoundPort; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // ParamterFrm.cpp
+    void FormCreate();
+    void FormShow();
+    static QChar GetLocaleDecimalSeparator();
+    void WireEvents();
+
+    // ParamterRules.cpp
+    void cbbStartModeChange();
+    void cbbPasswordStartupChange();
+    void rbClick();
+    void chkTemperatureH3Click();
+    void chkTemperatureH2Click();
+    void chkTemperatureL2Click();
+    void chkHumidityH1Click();
+    void chkHumidityL1Click();
+    // A key filter sets Key to the null character to refuse it.
+    void edtSerialNumberKeyPress(QLineEdit *Sender, QChar &Key);
+    void edtHexKeyPress(QLineEdit *Sender, QChar &Key);
+    void edtIntKeyPress(QLineEdit *Sender, QChar &Key);
+    void edtCharKeyPress(QLineEdit *Sender, QChar &Key);
+    void edtNumberKeyPress(QLineEdit *Sender, QChar &Key);
+    bool FilterKeyPress(QObject *watched, QEvent *event);
+
+    // ParamterDiscovery.cpp
+    void imgReadClick();
+    void tmrReadTimer();
+    void SendProbe();
+    void CommReceiveData(TComm *Sender, const std::uint8_t *Buffer, std::uint16_t BufferLength);
+    void HandleParameterRecord();
+    void imgBackClick();
+
+    // ParamterValidation.cpp
+    void CheckParameters();
+
+    // ParamterSave.cpp
+    void imgSaveClick();
+
+    // ParamterChrome.cpp
+    void imgReadMouseDown();
+    void imgSaveMouseDown();
+    void imgBackMouseDown();
+    void imgMinClick();
+    void imgCloseClick();
+    void imgAboutClick();
+    void imgHelpClick();
+    void img1MouseMove(QMouseEvent *event);
+    void tmrSysTimeTimer();
+
+    std::unique_ptr<Ui::TParamter> ui;
+    std::unique_ptr<TParamterControls> FControls;
+
+    TComm *Comm = nullptr;
+    QTimer *tmrRead = nullptr;
+    QTimer *tmrSysTime = nullptr;
+
+    QChar FDecimalSeparator = QLatin1Char('.');
+    QStringList FPortList;
+    int FPortIndex = 0;
+    bool FDeviceFound = false;
+    bool FReadRequested = false;
+    bool FFirstTick = true;
+    QString FFoundPort;
+    std::array<std::uint8_t, 7> FProbeFrame {};
+    TFrameBuffer FRecvBuf {};
+    TFrameBuffer FSendBuf {};
+
+    bool FShown = false;
+    bool FCloseConfirmed = false;
+    QPoint FDragOffset;
+    bool FDragging = false;
+
+    friend class TParamterControls;
+};
