@@ -1,0 +1,3 @@
+#include "ParamterFrm.h"
+
+void TParamter::CheckParameters() {}
