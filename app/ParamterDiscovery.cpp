@@ -1,9 +1,162 @@
 #include "ParamterFrm.h"
 
-void TParamter::imgReadClick() {}
-void TParamter::tmrReadTimer() {}
-void TParamter::SendProbe() {}
-void TParamter::CommReceiveData(TComm *, const std::uint8_t *, std::uint16_t) {}
-void TParamter::HandleParameterRecord() {}
-void TParamter::imgBackClick() {}
-void TParamter::SetSearchPeriod(int) {}
+#include "Comm.h"
+#include "ParamterControls.h"
+#include "Prompt.h"
+#include "RecordDecoder.h"
+#include "SerialPortList.h"
+#include "ui_ParamterFrm.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int SearchPeriodMs = 3000;
+constexpr std::uint32_t LineBaudRate = 9600;
+constexpr std::uint32_t FrameSilenceMs = 200;  // ends a block; a frame is sent without pauses
+constexpr unsigned long PortSettleMs = 100;
+
+} // namespace
+
+void TParamter::FixedWait()
+{
+    QThread::msleep(PortSettleMs);
+}
+
+void TParamter::CreateComm()
+{
+    Comm = new TComm(this);
+    // The window's component differs from a new one only in its flow control.
+    Comm->SetOutx_XonXoffFlow(false);
+    Comm->SetInx_XonXoffFlow(false);
+    Comm->OnReceiveData = [this](TComm *Sender, const std::uint8_t *Buffer, std::uint16_t BufferLength) {
+        CommReceiveData(Sender, Buffer, BufferLength);
+    };
+    tmrRead->setInterval(SearchPeriodMs);
+}
+
+void TParamter::SetSearchPeriod(int ms)
+{
+    tmrRead->setInterval(ms);
+}
+
+void TParamter::OpenPortFor(const QString &PortName)
+{
+    if (Comm->Handle() != 0)
+        Comm->ClosePort();
+    Comm->SetCommName(PortName);
+    Comm->SetBaudRate(LineBaudRate);
+    Comm->SetReadIntervalTimeout(FrameSilenceMs);
+    Comm->OpenPort();
+}
+
+void TParamter::imgReadClick()
+{
+    ui->imgRead0->hide();
+    ReadSerialPortList(FPortList);
+    if (FPortList.isEmpty()) {
+        Prompt::Show(this, TPromptKind::Warning, QStringLiteral("No device detected!"));
+        return;
+    }
+    if (FDeviceFound) {
+        FReadRequested = true;
+        SendProbe();
+        return;
+    }
+    tmrRead->stop();
+    FPortIndex = 0;
+    FReadRequested = true;
+    FFirstTick = true;
+    tmrRead->start();
+}
+
+void TParamter::tmrReadTimer()
+{
+    if (!FDeviceFound && !FFirstTick)
+        ++FPortIndex;
+    SendProbe();
+    FFirstTick = false;
+}
+
+void TParamter::SendProbe()
+{
+    // A port that is missing or in use is skipped silently: the next tick moves on.
+    try {
+        if (FPortIndex < FPortList.size()) {
+            OpenPortFor(FPortList.at(FPortIndex));
+            FixedWait();
+            Comm->SendData(FProbeFrame.data(), static_cast<std::uint16_t>(FProbeFrame.size()));
+        } else if (!FReadRequested) {
+            FPortIndex = 0;
+        }
+    } catch (...) {
+    }
+}
+
+void TParamter::CommReceiveData(TComm *, const std::uint8_t *Buffer, std::uint16_t BufferLength)
+{
+    try {
+        // A block longer than the buffer fails the check; only its head is kept.
+        std::copy_n(Buffer, std::min<std::size_t>(BufferLength, FRecvBuf.size()), FRecvBuf.begin());
+        if (!CheckFrame(FRecvBuf.data(), BufferLength)) {
+            Prompt::Show(this, TPromptKind::Warning, QStringLiteral("Data Check Error"));
+        } else if (FRecvBuf[2] == CmdParameterRecord) {
+            HandleParameterRecord();
+        } else if (FRecvBuf[2] == CmdSaveAck) {
+            Prompt::Show(this, TPromptKind::Information, QStringLiteral("Save Success"));
+        }
+    } catch (const std::exception &e) {
+        Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
+    }
+
+    try {
+        if (Comm->Handle() != 0)
+            Comm->ClosePort();
+        FixedWait();
+    } catch (const std::exception &e) {
+        Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
+    }
+}
+
+void TParamter::HandleParameterRecord()
+{
+    const QString serialNumber = QString::fromStdString(SerialNumberText(FRecvBuf));
+    if (!FDeviceFound || FReadRequested)
+        ui->edtSerialNumber->setText(serialNumber);
+    tmrRead->stop();
+    FDeviceFound = true;
+
+    // A record can still arrive from the last port after the search ran past the
+    // end of the list; the port that answered is the one that is open.
+    if (FPortIndex < FPortList.size()) {
+        FFoundPort = FPortList.at(FPortIndex);
+    } else {
+        FFoundPort = Comm->CommName();
+        const int index = FPortList.indexOf(FFoundPort);
+        if (index >= 0)
+            FPortIndex = index;
+    }
+
+    if (!FReadRequested)
+        return;
+    DecodeParameterRecord(FRecvBuf, *FControls, QString(FDecimalSeparator).toStdString());
+    Prompt::Show(this, TPromptKind::Information, QStringLiteral("Read Success"));
+}
+
+void TParamter::imgBackClick()
+{
+    ui->imgBack0->hide();
+    tmrRead->stop();
+    try {
+        if (Comm->Handle() != 0)
+            Comm->ClosePort();
+        FixedWait();
+    } catch (const std::exception &e) {
+        Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
+    }
+    FCloseConfirmed = true;
+    close();
+}

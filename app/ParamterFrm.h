@@ -80,6 +80,9 @@ private:
     bool FilterKeyPress(QObject *watched, QEvent *event);
 
     // ParamterDiscovery.cpp
+    void CreateComm();
+    void OpenPortFor(const QString &PortName);
+    static void FixedWait();
     void imgReadClick();
     void tmrReadTimer();
     void SendProbe();
