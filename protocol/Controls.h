@@ -72,6 +72,9 @@ enum class TEnableSwitch {
     TemperatureL2Row,
     HumidityH1Row,
     HumidityL1Row,
+    // edtPassword alone: the rule of cbbPasswordStartupChange, which a read
+    // applies itself because setting the combo from code runs no handler.
+    Password,
 };
 
 // What the protocol code may do with the window's controls. Texts are UTF-8.
