@@ -17,8 +17,8 @@
 #include <QRadialGradient>
 #include <QTextStream>
 
-#include <cmath>
 #include <functional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
