@@ -143,6 +143,7 @@ TFakeControls::TFakeControls()
             FEnabled[static_cast<std::size_t>(*b.RowSwitch)] = true;
         }
     }
+    FIndex[Index(Ctl::cbbTimeZone)] = 24;  // "UTC+00:00"
     FText[Index(Ctl::edtCalibrationTemp)] = "0";
     FText[Index(Ctl::edtCalibrationHumidity)] = "0";
     FChecked[Index(Ctl::rbNoAlarm)] = true;
