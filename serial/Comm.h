@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class ECommsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TParity { None, Odd, Even, Mark, Space };
+enum class TStopBits { _1, _1_5, _2 };
+enum class TByteSize { _5, _6, _7, _8 };
+enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
+enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
+
+class TComm;
+class TCommEvent;
+class TReadThread;
+class TWriteThread;
+class TSendQueue;
+namespace SerialPlatform {
+class TEvent;
+class TPort;
+struct TLineSettings;
+struct TTimeouts;
+} // namespace SerialPlatform
+
+using TReceiveDataEvent = std::function<void(TComm *Sender, const std::uint8_t *Buffer, std::uint16_t BufferLength)>;
+// EventMask: 0x01 receive queue overflow, 0x02 overrun, 0x04 parity, 0x08 framing, 0x10 break.
+using TReceiveErrorEvent = std::function<void(TComm *Sender, std::uint32_t EventMask)>;
+// ModemEvent: 8 carrier detect changed, 4 ring; both may be set.
+using TModemStateChangeEvent = std::function<void(TComm *Sender, std::uint32_t ModemEvent)>;
+using TNotifyEvent = std::function<void(TComm *Sender)>;
+using TSendDataEmptyEvent = std::function<void(TComm *Sender)>;
+
+// One serial port, opened per exchange. Runs on the thread that created it; a
+// reader and a writer thread do the waiting while the port is open, and every
+// event fires on the creating thread.
+class TComm : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TComm(QObject *Owner = nullptr);
+    // Closes a port the owner left open.
+    ~TComm() override;
+
+    void OpenPort();
+    void ClosePort();
+    // Queues a copy; true means queued, not sent.
+    bool SendData(const void *Buffer, std::uint16_t Length);
+    std::intptr_t Handle() const;
+
+    // Setters of line settings and time-outs re-apply them at once on an open
+    // port; CommName and Parity are only stored until the next application.
+    QString CommName() const { return FCommName; }
+    void SetCommName(const QString &Value) { FCommName = Value; }
+    std::uint32_t BaudRate() const { return FBaudRate; }
+    void SetBaudRate(std::uint32_t Value);
+    bool ParityCheck() const { return FParityCheck; }
+    void SetParityCheck(bool Value);
+    bool Outx_CtsFlow() const { return FOutx_CtsFlow; }
+    void SetOutx_CtsFlow(bool Value);
+    bool Outx_DsrFlow() const { return FOutx_DsrFlow; }
+    void SetOutx_DsrFlow(bool Value);
+    TDtrControl DtrControl() const { return FDtrControl; }
+    void SetDtrControl(TDtrControl Value);
+    bool DsrSensitivity() const { return FDsrSensitivity; }
+    void SetDsrSensitivity(bool Value);
+    bool TxContinueOnXoff() const { return FTxContinueOnXoff; }
+    void SetTxContinueOnXoff(bool Value);
+    bool Outx_XonXoffFlow() const { return FOutx_XonXoffFlow; }
+    void SetOutx_XonXoffFlow(bool Value);
+    bool Inx_XonXoffFlow() const { return FInx_XonXoffFlow; }
+    void SetInx_XonXoffFlow(bool Value);
+    bool ReplaceWhenParityError() const { return FReplaceWhenParityError; }
+    void SetReplaceWhenParityError(bool Value);
+    bool IgnoreNullChar() const { return FIgnoreNullChar; }
+    void SetIgnoreNullChar(bool Value);
+    TRtsControl RtsControl() const { return FRtsControl; }
+    void SetRtsControl(TRtsControl Value);
+    std::uint16_t XonLimit() const { return FXonLimit; }
+    void SetXonLimit(std::uint16_t Value);
+    std::uint16_t XoffLimit() const { return FXoffLimit; }
+    void SetXoffLimit(std::uint16_t Value);
+    TByteSize ByteSize() const { return FByteSize; }
+    void SetByteSize(TByteSize Value);
+    TParity Parity() const { return FParity; }
+    void SetParity(TParity Value) { FParity = Value; }
+    TStopBits StopBits() const { return FStopBits; }
+    void SetStopBits(TStopBits Value);
+    std::uint8_t XonChar() const { return FXonChar; }
+    void SetXonChar(std::uint8_t Value);
+    std::uint8_t XoffChar() const { return FXoffChar; }
+    void SetXoffChar(std::uint8_t Value);
+    std::uint8_t ReplacedChar() const { return FReplacedChar; }
+    void SetReplacedChar(std::uint8_t Value);
+    std::uint32_t ReadIntervalTimeout() const { return FReadIntervalTimeout; }
+    void SetReadIntervalTimeout(std::uint32_t Value);
+    std::uint32_t ReadTotalTimeoutMultiplier() const { return FReadTotalTimeoutMultiplier; }
+    void SetReadTotalTimeoutMultiplier(std::uint32_t Value);
+    std::uint32_t ReadTotalTimeoutConstant() const { return FReadTotalTimeoutConstant; }
+    void SetReadTotalTimeoutConstant(std::uint32_t Value);
+    std::uint32_t WriteTotalTimeoutMultiplier() const { return FWriteTotalTimeoutMultiplier; }
+    void SetWriteTotalTimeoutMultiplier(std::uint32_t Value);
+    std::uint32_t WriteTotalTimeoutConstant() const { return FWriteTotalTimeoutConstant; }
+    void SetWriteTotalTimeoutConstant(std::uint32_t Value);
+
+    // The block is followed by a zero byte and is valid only during the call.
+    TReceiveDataEvent OnReceiveData;
+    TReceiveErrorEvent OnReceiveError;
+    TModemStateChangeEvent OnModemStateChange;
+    TNotifyEvent OnRequestHangup;
+    TSendDataEmptyEvent OnSendDataEmpty;
+
+private:
+    class TNotifyWindow;
+
+    void NotifyWndProc(const TCommEvent &Message);
+    SerialPlatform::TLineSettings LineSettings() const;
+    SerialPlatform::TTimeouts Timeouts() const;
+    template<typename T>
+    void ChangeLineSetting(T &Field, T Value);
+    template<typename T>
+    void ChangeTimeout(T &Field, T Value);
+
+    std::unique_ptr<TReadThread> FReader;
+    std::unique_ptr<TWriteThread> FWriter;
+    std::unique_ptr<SerialPlatform::TPort> FPort;
+    std::unique_ptr<SerialPlatform::TEvent> FStopEvent;
+    std::unique_ptr<TNotifyWindow> FNotifyWindow;
+    // A hint shared with the writer, never a synchronisation point.
+    std::atomic<bool> FSendQueueEmpty{true};
+    std::unique_ptr<TSendQueue> FSendQueue;
+
+    QString FCommName = QStringLiteral("COM2");
+    std::uint32_t FBaudRate = 9600;
+    bool FParityCheck = false;
+    bool FOutx_CtsFlow = false;
+    bool FOutx_DsrFlow = false;
+    TDtrControl FDtrControl = TDtrControl::DtrEnable;
+    bool FDsrSensitivity = false;
+    bool FTxContinueOnXoff = true;
+    bool FOutx_XonXoffFlow = true;
+    bool FInx_XonXoffFlow = true;
+    bool FReplaceWhenParityError = false;
+    bool FIgnoreNullChar = false;
+    TRtsControl FRtsControl = TRtsControl::RtsEnable;
+    std::uint16_t FXonLimit = 500;
+    std::uint16_t FXoffLimit = 500;
+    TByteSize FByteSize = TByteSize::_8;
+    TParity FParity = TParity::None;
+    TStopBits FStopBits = TStopBits::_1;
+    std::uint8_t FXonChar = 0x11;
+    std::uint8_t FXoffChar = 0x13;
+    std::uint8_t FReplacedChar = 0x00;
+    std::uint32_t FReadIntervalTimeout = 100;
+    std::uint32_t FReadTotalTimeoutMultiplier = 0;
+    std::uint32_t FReadTotalTimeoutConstant = 0;
+    std::uint32_t FWriteTotalTimeoutMultiplier = 0;
+    std::uint32_t FWriteTotalTimeoutConstant = 0;
+};

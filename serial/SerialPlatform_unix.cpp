@@ -1,0 +1,445 @@
+#include "SerialPlatform.h"
+#include "SerialTermios_unix.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace SerialPlatform {
+
+namespace {
+
+enum class TFault { Retry, Unsupported, Gone };
+
+TFault Classify(int error)
+{
+    switch (error) {
+    case EINTR:
+    case EAGAIN:
+        return TFault::Retry;
+    case ENOTTY:
+    case EINVAL:
+    case ENOSYS:
+    case EOPNOTSUPP:
+        return TFault::Unsupported;
+    default:
+        // EIO, ENXIO, ENODEV and the rest: the device or its driver has gone away.
+        return TFault::Gone;
+    }
+}
+
+void SetRaw(termios &t)
+{
+    ::cfmakeraw(&t);
+    // The reader reports carrier changes itself; without CLOCAL a dropped carrier
+    // would hang the terminal up and end the link.
+    t.c_cflag |= CREAD | CLOCAL;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+}
+
+bool SetBaudRate(termios &t, std::uint32_t rate)
+{
+    static constexpr struct {
+        std::uint32_t Rate;
+        speed_t Code;
+    } rates[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const auto &r : rates) {
+        if (r.Rate == rate) {
+            ::cfsetispeed(&t, r.Code);
+            ::cfsetospeed(&t, r.Code);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SetDataBits(termios &t, TByteSize size)
+{
+    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag = (t.c_cflag & ~CSIZE) | sizes[static_cast<int>(size)];
+}
+
+void SetParity(termios &t, TParity parity)
+{
+    t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    switch (parity) {
+    case TParity::None:
+        break;
+    case TParity::Odd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case TParity::Even:
+        t.c_cflag |= PARENB;
+        break;
+    case TParity::Mark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case TParity::Space:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    }
+}
+
+void SetParityCheck(termios &t, bool check)
+{
+    t.c_iflag &= ~(INPCK | PARMRK | IGNPAR | ISTRIP);
+    // Without PARMRK the driver turns a byte received with an error into 0; with it
+    // the reader sees the byte behind a mark and can pass it on or replace it.
+    if (check)
+        t.c_iflag |= INPCK | PARMRK;
+}
+
+bool SetStopBits(termios &t, TStopBits bits, TByteSize size)
+{
+    switch (bits) {
+    case TStopBits::_1:
+        t.c_cflag &= ~CSTOPB;
+        return true;
+    case TStopBits::_2:
+        t.c_cflag |= CSTOPB;
+        return true;
+    case TStopBits::_1_5:
+        // A UART asked for two stop bits sends one and a half with 5-bit bytes;
+        // other sizes have no such setting.
+        if (size != TByteSize::_5)
+            return false;
+        t.c_cflag |= CSTOPB;
+        return true;
+    }
+    return false;
+}
+
+void SetFlowControl(termios &t, const TLineSettings &s)
+{
+    // One flag covers both directions of the RTS/CTS handshake. DSR flow control,
+    // DSR sensitivity, the DTR handshake, the XON/XOFF limits and TxContinueOnXoff
+    // have no equivalent in this driver interface; they stay properties only.
+    if (s.Outx_CtsFlow || s.RtsControl == TRtsControl::RtsHandshake)
+        t.c_cflag |= CRTSCTS;
+    else
+        t.c_cflag &= ~CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (s.Outx_XonXoffFlow)
+        t.c_iflag |= IXON;
+    if (s.Inx_XonXoffFlow)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+}
+
+bool ChangeModemLine(int fd, int line, bool raise)
+{
+    return ::ioctl(fd, raise ? TIOCMBIS : TIOCMBIC, &line) == 0;
+}
+
+bool SetModemLines(int fd, const TLineSettings &s)
+{
+    bool done = ChangeModemLine(fd, TIOCM_DTR, s.DtrControl != TDtrControl::DtrDisable);
+    // With the handshake the driver drives RTS itself. Raising RTS only while
+    // sending has no equivalent here; the line stays raised so that a device
+    // that waits for it still hears us.
+    if (s.RtsControl != TRtsControl::RtsHandshake)
+        done = ChangeModemLine(fd, TIOCM_RTS, s.RtsControl != TRtsControl::RtsDisable) && done;
+    return done;
+}
+
+std::array<int, 7> PickCounters(const serial_icounter_struct &c)
+{
+    return {c.dcd, c.rng, c.frame, c.overrun, c.parity, c.brk, c.buf_overrun};
+}
+
+timespec ToTimespec(TClock::duration left)
+{
+    if (left < TClock::duration::zero())
+        left = TClock::duration::zero();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
+    return {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+}
+
+// Stop wins over everything else that is ready at the same moment.
+TWait WaitPort(int port, short events, const TEvent &stop, std::optional<TClock::time_point> deadline)
+{
+    pollfd fds[2] = {{stop.Native(), POLLIN, 0}, {port, events, 0}};
+    for (;;) {
+        timespec limit{};
+        if (deadline)
+            limit = ToTimespec(*deadline - TClock::now());
+        const int ready = ::ppoll(fds, 2, deadline ? &limit : nullptr, nullptr);
+        if (ready < 0) {
+            if (Classify(errno) == TFault::Retry)
+                continue;
+            return TWait::Gone;
+        }
+        if (fds[0].revents != 0)
+            return TWait::Stop;
+        if ((fds[1].revents & events) != 0)
+            return TWait::Ready;
+        if (fds[1].revents != 0)
+            return TWait::Gone;
+        if (ready == 0)
+            return TWait::Timeout;
+    }
+}
+
+} // namespace
+
+bool ComposeTermios(const TLineSettings &settings, termios &t)
+{
+    SetRaw(t);
+    bool complete = SetBaudRate(t, settings.BaudRate);
+    SetDataBits(t, settings.ByteSize);
+    SetParity(t, settings.Parity);
+    SetParityCheck(t, settings.ParityCheck);
+    complete = SetStopBits(t, settings.StopBits, settings.ByteSize) && complete;
+    SetFlowControl(t, settings);
+    return complete;
+}
+
+TEvent::TEvent()
+    : FHandle(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
+
+TEvent::~TEvent()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+}
+
+void TEvent::Set()
+{
+    FSet.store(true, std::memory_order_release);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(FHandle, &one, sizeof one);
+}
+
+void TEvent::Consume()
+{
+    FSet.store(false, std::memory_order_release);
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t taken = ::read(FHandle, &count, sizeof count);
+}
+
+TPort::TPort(int handle)
+    : FHandle(handle)
+{
+}
+
+std::unique_ptr<TPort> TPort::Open(const QString &path)
+{
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    // The owner reads a handle of 0 as "closed", so the port must not sit on descriptor 0.
+    if (fd == 0) {
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        ::close(fd);
+        if (moved < 0)
+            return nullptr;
+        fd = moved;
+    }
+    // TIOCEXCL refuses later opens, but not root's; the lock also stops root among
+    // programs that take it. TIOCEXCL failing also tells us this is no terminal.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<TPort>(new TPort(fd));
+}
+
+TPort::~TPort()
+{
+    // The exclusive flag belongs to the terminal, not to this descriptor: on a
+    // pseudo-terminal it outlives the close for as long as the master is open.
+    ::ioctl(FHandle, TIOCNXCL);
+    ::close(FHandle);
+}
+
+bool TPort::SizeQueues(std::uint32_t, std::uint32_t)
+{
+    // The terminal driver's queues have fixed sizes.
+    return true;
+}
+
+bool TPort::ApplyLineSettings(const TLineSettings &settings)
+{
+    termios t{};
+    if (::tcgetattr(FHandle, &t) != 0)
+        return false;
+    bool complete = ComposeTermios(settings, t);
+    if (::tcsetattr(FHandle, TCSANOW, &t) != 0)
+        complete = false;
+    complete = SetModemLines(FHandle, settings) && complete;
+
+    // tcsetattr succeeds when any part was taken, so ask what the driver now marks.
+    termios now{};
+    const bool marked = ::tcgetattr(FHandle, &now) == 0 && (now.c_iflag & PARMRK) != 0;
+    FMarkedErrors.store(marked, std::memory_order_relaxed);
+    FReplaceErrors.store(settings.ReplaceWhenParityError, std::memory_order_relaxed);
+    FReplacedChar.store(settings.ReplacedChar, std::memory_order_relaxed);
+    FIgnoreNull.store(settings.IgnoreNullChar, std::memory_order_relaxed);
+    return complete;
+}
+
+void TPort::SetTimeouts(const TTimeouts &timeouts)
+{
+    FReadInterval.store(timeouts.ReadInterval, std::memory_order_relaxed);
+    FReadTotalMultiplier.store(timeouts.ReadTotalMultiplier, std::memory_order_relaxed);
+    FReadTotalConstant.store(timeouts.ReadTotalConstant, std::memory_order_relaxed);
+    FWriteTotalMultiplier.store(timeouts.WriteTotalMultiplier, std::memory_order_relaxed);
+    FWriteTotalConstant.store(timeouts.WriteTotalConstant, std::memory_order_relaxed);
+}
+
+TTimeouts TPort::Timeouts() const
+{
+    return {FReadInterval.load(std::memory_order_relaxed), FReadTotalMultiplier.load(std::memory_order_relaxed),
+            FReadTotalConstant.load(std::memory_order_relaxed), FWriteTotalMultiplier.load(std::memory_order_relaxed),
+            FWriteTotalConstant.load(std::memory_order_relaxed)};
+}
+
+void TPort::Purge(bool receive, bool transmit)
+{
+    if (receive || transmit)
+        ::tcflush(FHandle, receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH);
+}
+
+TWait TPort::WaitReadable(const TEvent &stop, std::optional<TClock::time_point> deadline) const
+{
+    return WaitPort(FHandle, POLLIN, stop, deadline);
+}
+
+TWait TPort::WaitWritable(const TEvent &stop) const
+{
+    return WaitPort(FHandle, POLLOUT, stop, std::nullopt);
+}
+
+TIoResult TPort::Read(std::uint8_t *buffer, std::size_t size)
+{
+    const ssize_t got = ::read(FHandle, buffer, size);
+    if (got > 0) {
+        TInputFilterOptions options;
+        options.IgnoreNull = FIgnoreNull.load(std::memory_order_relaxed);
+        options.Marked = FMarkedErrors.load(std::memory_order_relaxed);
+        options.ReplaceErrors = FReplaceErrors.load(std::memory_order_relaxed);
+        options.ReplacedChar = FReplacedChar.load(std::memory_order_relaxed);
+        return {TIo::Done, FFilter.Apply(buffer, static_cast<std::size_t>(got), options), true};
+    }
+    // A read of 0 after poll reported input is how a hung-up terminal says so;
+    // taking it for "nothing yet" would spin.
+    if (got < 0 && Classify(errno) == TFault::Retry)
+        return {TIo::Again, 0, false};
+    return {TIo::Gone, 0, false};
+}
+
+TIoResult TPort::Write(const std::uint8_t *data, std::size_t size) const
+{
+    const ssize_t put = ::write(FHandle, data, size);
+    if (put >= 0)
+        return {TIo::Done, static_cast<std::size_t>(put), false};
+    if (Classify(errno) == TFault::Retry)
+        return {TIo::Again, 0, false};
+    return {TIo::Gone, 0, false};
+}
+
+bool TPort::StartLineEvents()
+{
+    serial_icounter_struct counters{};
+    if (::ioctl(FHandle, TIOCGICOUNT, &counters) == 0) {
+        FCounters = PickCounters(counters);
+        FLineSource = TLineSource::Counters;
+        return true;
+    }
+    int bits = 0;
+    if (::ioctl(FHandle, TIOCMGET, &bits) == 0) {
+        FModemBits = bits;
+        FLineSource = TLineSource::ModemBits;
+        return true;
+    }
+    // Pseudo-terminals answer ENOTTY: no line events, which is no fault.
+    FLineSource = TLineSource::None;
+    return false;
+}
+
+bool TPort::WatchesLineEvents() const
+{
+    return FLineSource != TLineSource::None;
+}
+
+std::optional<TLineEvents> TPort::TakeLineEvents()
+{
+    TLineEvents events;
+    int failure = 0;
+    if (FLineSource == TLineSource::Counters) {
+        serial_icounter_struct counters{};
+        if (::ioctl(FHandle, TIOCGICOUNT, &counters) == 0) {
+            const std::array<int, 7> now = PickCounters(counters);
+            static constexpr std::uint32_t meaning[] = {ModemCarrier,    ModemRing,      LineErrorFrame, LineErrorOverrun,
+                                                        LineErrorParity, LineErrorBreak, LineErrorRxOver};
+            for (std::size_t i = 0; i < now.size(); ++i) {
+                if (now[i] == FCounters[i])
+                    continue;
+                if (i < 2)
+                    events.Modem |= meaning[i];
+                else
+                    events.Errors |= meaning[i];
+            }
+            FCounters = now;
+        } else {
+            failure = errno;
+        }
+    } else if (FLineSource == TLineSource::ModemBits) {
+        int bits = 0;
+        if (::ioctl(FHandle, TIOCMGET, &bits) == 0) {
+            if (((bits ^ FModemBits) & TIOCM_CD) != 0)
+                events.Modem |= ModemCarrier;
+            if ((bits & ~FModemBits & TIOCM_RNG) != 0)
+                events.Modem |= ModemRing;
+            FModemBits = bits;
+        } else {
+            failure = errno;
+        }
+    }
+    if (failure != 0) {
+        const TFault fault = Classify(failure);
+        if (fault == TFault::Gone)
+            return std::nullopt;
+        if (fault == TFault::Unsupported)
+            FLineSource = TLineSource::None;
+    }
+    return events;
+}
+
+TWait WaitEither(const TEvent &stop, const TEvent &wake)
+{
+    const TWait wait = WaitPort(wake.Native(), POLLIN, stop, std::nullopt);
+    return wait == TWait::Ready ? TWait::Wake : wait;
+}
+
+void RaiseCurrentThreadPriority(TThreadPriority priority)
+{
+    // Nice values are per thread here. Lowering one needs privilege; without it
+    // the thread keeps the normal priority, which only costs latency.
+    const int nice = priority == TThreadPriority::Highest ? -10 : -5;
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice);
+}
+
+} // namespace SerialPlatform
