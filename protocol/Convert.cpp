@@ -1,6 +1,7 @@
 #include "Convert.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -28,6 +29,45 @@ int HexDigit(char c)
 }
 
 constexpr char32_t Replacement = 0xFFFD;
+
+// One character of UTF-8 at Text[At] and its length in bytes. A malformed
+// sequence costs one byte and stands for one unknown character.
+std::pair<char32_t, std::size_t> NextChar(std::string_view Text, std::size_t At)
+{
+    const auto lead = static_cast<unsigned char>(Text[At]);
+    if (lead < 0x80)
+        return {lead, 1};
+
+    std::size_t extra = 0;
+    char32_t ch = 0;
+    char32_t least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        ch = lead & 0x1F;
+        least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        ch = lead & 0x0F;
+        least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        ch = lead & 0x07;
+        least = 0x10000;
+    } else {
+        return {Replacement, 1};
+    }
+    if (At + extra >= Text.size())
+        return {Replacement, 1};
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(Text[At + k]);
+        if ((next & 0xC0) != 0x80)
+            return {Replacement, 1};
+        ch = ch << 6 | (next & 0x3F);
+    }
+    if (ch < least || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
+        return {Replacement, 1};
+    return {ch, 1 + extra};
+}
 
 } // namespace
 
@@ -130,42 +170,10 @@ std::u32string Utf8ToChars(std::string_view Text)
 {
     std::u32string chars;
     chars.reserve(Text.size());
-    std::size_t i = 0;
-    while (i < Text.size()) {
-        const auto lead = static_cast<unsigned char>(Text[i]);
-        int extra = 0;
-        char32_t ch = 0;
-        char32_t least = 0;
-        if (lead < 0x80) {
-            ch = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, ch = lead & 0x1F, least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, ch = lead & 0x0F, least = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, ch = lead & 0x07, least = 0x10000;
-        } else {
-            chars.push_back(Replacement);
-            ++i;
-            continue;
-        }
-        bool valid = i + static_cast<std::size_t>(extra) < Text.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(Text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                valid = false;
-            else
-                ch = ch << 6 | (next & 0x3F);
-        }
-        if (valid && extra > 0 && (ch < least || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            chars.push_back(Replacement);
-            ++i;
-            continue;
-        }
+    for (std::size_t i = 0; i < Text.size();) {
+        const auto [ch, length] = NextChar(Text, i);
         chars.push_back(ch);
-        i += 1 + extra;
+        i += length;
     }
     return chars;
 }

@@ -65,15 +65,15 @@ int ParseInt(std::string_view s, int base)
     int value = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
     if (ec != std::errc() || end != s.data() + s.size())
-        throw std::logic_error("bad number in test spec: " + std::string(s));
+        throw std::logic_error("bad number in test notation: " + std::string(s));
     return value;
 }
 
-// offset -> byte for every byte the spec names
-std::vector<std::pair<std::size_t, std::uint8_t>> ParseBytes(std::string_view Spec)
+// offset -> byte for every byte the notation names
+std::vector<std::pair<std::size_t, std::uint8_t>> ParseBytes(std::string_view Notation)
 {
     std::vector<std::pair<std::size_t, std::uint8_t>> bytes;
-    for (std::string_view part : Split(Spec, ';')) {
+    for (std::string_view part : Split(Notation, ';')) {
         if (Trim(part).empty())
             continue;
         const auto colon = part.find(':');
@@ -204,9 +204,9 @@ void TFakeControls::Enable(TEnableSwitch s, bool value)
     Log.push_back("Enable " + std::string(SwitchNames[static_cast<std::size_t>(s)]) + (value ? " on" : " off"));
 }
 
-void TFakeControls::Apply(std::string_view Spec)
+void TFakeControls::Apply(std::string_view Notation)
 {
-    for (std::string_view part : Split(Spec, ';')) {
+    for (std::string_view part : Split(Notation, ';')) {
         if (Trim(part).empty())
             continue;
         const auto eq = part.find('=');
@@ -248,17 +248,17 @@ std::string TFakeControls::Describe(std::string_view Name) const
     return Text(c);
 }
 
-void PatchBytes(TFrameBuffer &Buf, std::string_view Spec)
+void PatchBytes(TFrameBuffer &Buf, std::string_view Notation)
 {
-    for (const auto &[offset, byte] : ParseBytes(Spec))
+    for (const auto &[offset, byte] : ParseBytes(Notation))
         Buf.at(offset) = byte;
 }
 
-std::string CompareBytes(const TFrameBuffer &Buf, std::string_view Spec)
+std::string CompareBytes(const TFrameBuffer &Buf, std::string_view Notation)
 {
     std::string differences;
     char line[64];
-    for (const auto &[offset, byte] : ParseBytes(Spec)) {
+    for (const auto &[offset, byte] : ParseBytes(Notation)) {
         if (Buf.at(offset) != byte) {
             std::snprintf(line, sizeof line, "[%zu] is %02X, expected %02X; ", offset, Buf[offset], byte);
             differences += line;

@@ -33,7 +33,7 @@ public:
     // "name=value; name=value": a combo by item text or "<none>", an edit by
     // text, a check box or radio button "on"/"off", a panel "shown"/"hidden",
     // "@Switch" the Enabled state of an enabling switch ("on"/"off").
-    void Apply(std::string_view Spec);
+    void Apply(std::string_view Notation);
     // The same notation for one control or switch.
     std::string Describe(std::string_view Name) const;
 
@@ -55,9 +55,9 @@ TEnableSwitch SwitchByName(std::string_view Name);
 
 // "offset: hh hh ...; offset*count: hh" — decimal offsets, hexadecimal bytes;
 // "*count" repeats one byte.
-void PatchBytes(TFrameBuffer &Buf, std::string_view Spec);
-// The bytes of Buf that Spec names, differing ones listed; empty when all agree.
-std::string CompareBytes(const TFrameBuffer &Buf, std::string_view Spec);
+void PatchBytes(TFrameBuffer &Buf, std::string_view Notation);
+// The bytes of Buf that Notation names, differing ones listed; empty when all agree.
+std::string CompareBytes(const TFrameBuffer &Buf, std::string_view Notation);
 
 // A parameter record with every byte zero except the frame bytes.
 TFrameBuffer BlankRecord();

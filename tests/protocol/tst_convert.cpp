@@ -16,6 +16,7 @@ private slots:
     void bcd();
     void latin1_data();
     void latin1();
+    void malformedUtf8IsOneUnknownCharacterPerByte();
 };
 
 namespace {
@@ -152,6 +153,19 @@ void TestConvert::latin1()
     const std::string back = Latin1ToUtf8(out.data(), out.size());
     if (!bytes.contains('?'))
         QCOMPARE(QString::fromStdString(back), text);
+}
+
+void TestConvert::malformedUtf8IsOneUnknownCharacterPerByte()
+{
+    const auto latin1 = [](std::string_view text) {
+        const std::vector<std::uint8_t> out = Utf8ToLatin1(text);
+        return std::string(out.begin(), out.end());
+    };
+    QCOMPARE(latin1("a\xC3"), std::string("a?"));          // cut short at the end
+    QCOMPARE(latin1("\xE2\x82z"), std::string("??z"));     // cut short before a character
+    QCOMPARE(latin1("\xC0\x80"), std::string("??"));       // overlong
+    QCOMPARE(latin1("\xED\xA0\x80"), std::string("???")); // surrogate
+    QCOMPARE(latin1("\xC3\xA9"), std::string("\xE9"));
 }
 
 QTEST_APPLESS_MAIN(TestConvert)

@@ -43,7 +43,7 @@ TFrameBuffer Encode(const TFakeControls &C, TFrameBuffer Buf = {}, const char *S
     return Buf;
 }
 
-#define COMPARE_BYTES(buf, spec) QCOMPARE(QString::fromStdString(CompareBytes(buf, spec)), QString())
+#define COMPARE_BYTES(buf, bytes) QCOMPARE(QString::fromStdString(CompareBytes(buf, bytes)), QString())
 
 } // namespace
 
