@@ -1,0 +1,128 @@
+#pragma once
+
+#include "LoggerRecord.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// Ways to misbehave on purpose, so that the tool's handling of a bad line can
+// be tried. Each applies to every answer until it is changed.
+enum class TFaultMode {
+    None,
+    BadCheck,  // the check byte is off by one
+    Split,     // a pause after byte 100, long enough to cut the answer in two blocks
+    Silent,    // requests are taken in but never answered
+    Garbage,   // random bytes instead of the answer
+    Vanish,    // the next request hangs up the line for good
+    Slow,      // a long gap between bytes, yet short enough to stay one block
+};
+
+std::optional<TFaultMode> FaultModeFromName(std::string_view name);
+std::string_view FaultModeName(TFaultMode mode);
+
+// A logger at the far end of a pseudo-terminal registered in the port map.
+// Either Start() it on its own thread, or Open(), Serve() on the calling thread
+// and Close(). Every public member may be called from any thread.
+class TLoggerEmulator
+{
+public:
+    using TBytes = std::vector<std::uint8_t>;
+    using TMilliseconds = std::chrono::milliseconds;
+
+    static constexpr std::string_view DefaultPortName = "ttyLOGGER0";
+    // Read the line as the tool does: a block ends when the line has been quiet this long.
+    static constexpr TMilliseconds SilenceInterval{200};
+    // 10 bits a byte (start, 8 data, stop) at 9600 baud.
+    static constexpr std::chrono::microseconds ByteTime{1042};
+    static constexpr TMilliseconds DefaultAnswerDelay{50};
+    static constexpr std::size_t SplitAfter = 100;
+    static constexpr TMilliseconds SplitPause{300};
+    static constexpr TMilliseconds SlowByteTime{150};
+    // Bytes still travelling when a line closes are lost, so the emulator waits
+    // this long after its last byte before it hangs up on a stop.
+    static constexpr TMilliseconds Linger{200};
+
+    explicit TLoggerEmulator(std::string portName = std::string(DefaultPortName));
+    ~TLoggerEmulator();
+    TLoggerEmulator(const TLoggerEmulator &) = delete;
+    TLoggerEmulator &operator=(const TLoggerEmulator &) = delete;
+
+    bool Start(std::string *error = nullptr);
+    void Stop();
+
+    bool Open(std::string *error = nullptr);
+    // Serves until RequestStop() or a vanish fault.
+    void Serve();
+    // Safe in a signal handler.
+    void RequestStop() noexcept;
+    void Close();
+
+    std::string PortName() const;
+    std::string SlavePath() const;
+    bool HungUp() const;
+
+    // Every block received so far, sound or not, in arrival order.
+    std::vector<TBytes> ReceivedFrames() const;
+
+    TFrameBuffer ParameterRecord() const;
+    void SetParameterRecord(const TFrameBuffer &record);
+
+    // The logger's running clock; a parameter write sets it.
+    TLoggerTime Clock() const;
+    void SetClock(const TLoggerTime &time);
+
+    TFaultMode FaultMode() const;
+    void SetFaultMode(TFaultMode mode);
+    TMilliseconds AnswerDelay() const;
+    void SetAnswerDelay(TMilliseconds delay);
+    // Every frame in both directions, in hex with a time stamp, on stderr.
+    void SetLogging(bool on);
+
+private:
+    using TSteadyClock = std::chrono::steady_clock;
+
+    struct TAnswer {
+        TBytes Bytes;
+        std::vector<TSteadyClock::time_point> Due;
+        std::size_t Next = 0;
+        bool Pending() const { return Next < Bytes.size(); }
+    };
+
+    bool HandleRequest(const TBytes &request, TAnswer &answer, TSteadyClock::time_point now);
+    void Schedule(TAnswer &answer, TBytes bytes, TFaultMode fault, TSteadyClock::time_point start);
+    int TrackOpeners(int openers);
+    void HangUp();
+    void Unregister();
+    void Log(std::string_view direction, const std::uint8_t *bytes, std::size_t size) const;
+    void CloseDescriptors();
+
+    const std::string FPortName;
+    std::string FSlavePath;      // written by Open() only, before serving starts
+    int FMaster = -1;
+    int FSlave = -1;             // held so that the master never sees a hang-up between the tool's opens
+    int FInotify = -1;
+    int FWakeRead = -1;
+    std::atomic<int> FWakeWrite{-1};  // read by RequestStop(), maybe in a signal handler
+    std::atomic<bool> FStopRequested{false};
+    std::atomic<bool> FHungUp{false};
+    std::atomic<bool> FLogging{false};
+    std::thread FThread;
+    std::mt19937 FRandom{std::random_device{}()};
+
+    mutable std::mutex FMutex;   // guards everything below
+    bool FRegistered = false;
+    std::vector<TBytes> FReceived;
+    TFrameBuffer FRecord;
+    std::chrono::sys_seconds FClockBase{};
+    TSteadyClock::time_point FClockSetAt{};
+    TFaultMode FFault = TFaultMode::None;
+    TMilliseconds FAnswerDelay = DefaultAnswerDelay;
+};
