@@ -1,15 +1,133 @@
 #include "ParamterFrm.h"
 
-void TParamter::imgReadMouseDown() {}
-void TParamter::imgSaveMouseDown() {}
-void TParamter::imgBackMouseDown() {}
-void TParamter::imgMinClick() {}
-void TParamter::imgCloseClick() {}
-void TParamter::imgAboutClick() {}
-void TParamter::imgHelpClick() {}
-void TParamter::img1MouseMove(QMouseEvent *) {}
-void TParamter::tmrSysTimeTimer() {}
-void TParamter::mousePressEvent(QMouseEvent *) {}
-void TParamter::mouseMoveEvent(QMouseEvent *) {}
-void TParamter::mouseReleaseEvent(QMouseEvent *) {}
-void TParamter::closeEvent(QCloseEvent *) {}
+#include "AboutUnt.h"
+#include "Comm.h"
+#include "Image.h"
+#include "Prompt.h"
+#include "ui_ParamterFrm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWindow>
+
+namespace {
+
+constexpr int FirstYear = 2018;
+constexpr int UtcZoneIndex = 24;  // "UTC+00:00"; each item is half an hour from its neighbour
+
+void ShowPressed(TImage *pressed)
+{
+    pressed->show();
+    pressed->raise();
+}
+
+} // namespace
+
+void TParamter::imgReadMouseDown() { ShowPressed(ui->imgRead0); }
+void TParamter::imgSaveMouseDown() { ShowPressed(ui->imgSave0); }
+void TParamter::imgBackMouseDown() { ShowPressed(ui->imgBack0); }
+
+void TParamter::imgMinClick()
+{
+    showMinimized();
+}
+
+void TParamter::imgCloseClick()
+{
+    if (!ConfirmQuit())
+        return;
+    FCloseConfirmed = true;
+    close();
+}
+
+// Asks, then lets go of the port; true when the program is to end.
+bool TParamter::ConfirmQuit()
+{
+    if (!Prompt::Show(this, TPromptKind::Confirm, QStringLiteral("Are you sure you want to quit the system?")))
+        return false;
+    try {
+        if (Comm && Comm->Handle() != 0)
+            Comm->ClosePort();
+    } catch (const std::exception &e) {
+        Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
+    }
+    FixedWait();
+    return true;
+}
+
+void TParamter::closeEvent(QCloseEvent *event)
+{
+    // A close from the window manager (Alt+F4, the taskbar) asks like the close button.
+    if (!FCloseConfirmed)
+        FCloseConfirmed = ConfirmQuit();
+    event->setAccepted(FCloseConfirmed);
+}
+
+void TParamter::imgAboutClick()
+{
+    TAboutFrm about(this);
+    // The overlay dims the background and the image buttons; the groups stay
+    // above it, in their own order.
+    ui->imgTran->show();
+    ui->imgTran->raise();
+    for (QGroupBox *group : findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly))
+        group->raise();
+    about.exec();
+    ui->imgTran->hide();
+}
+
+void TParamter::imgHelpClick()
+{
+    // Nothing is reported when the manual is missing or no viewer can open it.
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.pdf")));
+}
+
+void TParamter::img1MouseMove(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton)) {
+        FDragging = false;
+        return;
+    }
+    const QPoint press = event->points().first().globalPressPosition().toPoint();
+    if (!FDragging || press != FDragPress) {
+        if (windowHandle() && windowHandle()->startSystemMove()) {
+            FDragging = false;
+            return;
+        }
+        // No move-by-mouse from the window manager (a bare X server has none):
+        // the window follows the mouse itself, anchored where the button went down.
+        FDragging = true;
+        FDragPress = press;
+        FDragOffset = press - pos();
+    }
+    move(event->globalPosition().toPoint() - FDragOffset);
+}
+
+// The background image covers the whole client area, so the window itself
+// receives no mouse events worth handling; dragging runs in img1MouseMove.
+void TParamter::mousePressEvent(QMouseEvent *event) { QWidget::mousePressEvent(event); }
+void TParamter::mouseMoveEvent(QMouseEvent *event) { QWidget::mouseMoveEvent(event); }
+void TParamter::mouseReleaseEvent(QMouseEvent *event) { QWidget::mouseReleaseEvent(event); }
+
+void TParamter::tmrSysTimeTimer()
+{
+    // The true UTC plus the zone's offset: the local clock corrected by the
+    // zone's standard bias alone runs an hour off in summer. One reading serves
+    // date and time alike, so the two cannot straddle midnight.
+    const int zone = ui->cbbTimeZone->currentIndex();
+    // With no zone selected the clock runs on UTC rather than stopping.
+    const int offsetMinutes = zone < 0 ? 0 : (zone - UtcZoneIndex) * 30;
+    const QDateTime now = CurrentUtc().toUTC().addSecs(offsetMinutes * 60);
+    const QDate date = now.date();
+    const QTime time = now.time();
+    ui->cbbSystemTimeY->setCurrentIndex(date.year() - FirstYear);
+    ui->cbbSystemTimeM->setCurrentIndex(date.month() - 1);
+    ui->cbbSystemTimeD->setCurrentIndex(date.day() - 1);
+    ui->cbbSystemTimeH->setCurrentIndex(time.hour());
+    ui->cbbSystemTimeN->setCurrentIndex(time.minute());
+    ui->cbbSystemTimeS->setCurrentIndex(time.second());
+}

@@ -106,6 +106,7 @@ private:
     void imgHelpClick();
     void img1MouseMove(QMouseEvent *event);
     void tmrSysTimeTimer();
+    bool ConfirmQuit();
 
     std::unique_ptr<Ui::TParamter> ui;
     std::unique_ptr<TParamterControls> FControls;
@@ -127,6 +128,7 @@ private:
 
     bool FShown = false;
     bool FCloseConfirmed = false;
+    QPoint FDragPress;
     QPoint FDragOffset;
     bool FDragging = false;
 
