@@ -1,0 +1,92 @@
+#include "AboutUnt.h"
+#include "Image.h"
+#include "ShownWindow.h"
+
+#include <QScopeGuard>
+#include <QGroupBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+int StackIndex(const QWidget *widget)
+{
+    return int(widget->parentWidget()->children().indexOf(widget));
+}
+
+} // namespace
+
+class TestAbout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void overlayWhileOpen();
+    void backButton();
+};
+
+// While About is open the overlay lies above every image of the window and
+// below every group; Back closes it and the overlay goes again.
+void TestAbout::overlayWhileOpen()
+{
+    TShownWindow w;
+    auto *overlay = w.Get<TImage>("imgTran");
+    // A right press leaves the pressed Read picture raised above everything.
+    QTest::mousePress(w.Get<TImage>("imgRead"), Qt::RightButton);
+    QTest::mouseRelease(w.Get<TImage>("imgRead"), Qt::RightButton);
+    QVERIFY(!overlay->isVisible());
+
+    for (int round = 0; round < 2; ++round) {
+        bool seen = false;
+        QTimer::singleShot(0, &w.Window, [&] {
+            auto *about = w.Window.findChild<TAboutFrm *>();
+            QVERIFY(about);
+            // A failed check must not leave the modal box waiting for a click.
+            const auto closeAnyway = qScopeGuard([about] { about->reject(); });
+            seen = true;
+            QVERIFY(about->isModal() && about->isVisible());
+            QVERIFY(overlay->isVisible());
+            for (const TImage *image : w.Window.findChildren<TImage *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(image == overlay || StackIndex(image) < StackIndex(overlay), qPrintable(image->objectName()));
+            for (const QGroupBox *group : w.Window.findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(StackIndex(group) > StackIndex(overlay), qPrintable(group->objectName()));
+
+            QCOMPARE(about->windowTitle(), QStringLiteral("AboutFrm"));
+            QVERIFY(about->windowFlags().testFlag(Qt::FramelessWindowHint));
+            QCOMPARE(about->size(), QSize(502, 208));
+            QVERIFY((about->geometry().center() - w.Window.geometry().center()).manhattanLength() <= 2);
+            QTest::mouseClick(about->findChild<TImage *>("imgBack"), Qt::LeftButton);
+        });
+        QTest::mouseClick(w.Get<TImage>("imgAbout"), Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(!overlay->isVisible());
+        QVERIFY(w.Window.findChildren<TAboutFrm *>().isEmpty());
+    }
+}
+
+void TestAbout::backButton()
+{
+    QWidget owner;
+    owner.setGeometry(100, 100, 800, 600);
+    owner.show();
+    TAboutFrm about(&owner);
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto *up = about.findChild<TImage *>("imgBack");
+    auto *down = about.findChild<TImage *>("imgBack0");
+    QCOMPARE(up->geometry(), QRect(368, 65, 76, 76));
+    QCOMPARE(down->geometry(), up->geometry());
+
+    QTest::mousePress(up, Qt::RightButton);
+    QTest::mouseRelease(up, Qt::RightButton);
+    QVERIFY(down->isVisible());
+    QVERIFY(StackIndex(down) > StackIndex(up));
+    QVERIFY(about.isVisible());
+
+    QTest::mouseClick(down, Qt::LeftButton);
+    QVERIFY(!down->isVisible());
+    QVERIFY(!about.isVisible());
+}
+
+QTEST_MAIN(TestAbout)
+#include "tst_about.moc"
