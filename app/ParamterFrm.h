@@ -78,6 +78,7 @@ private:
     void edtCharKeyPress(QLineEdit *Sender, QChar &Key);
     void edtNumberKeyPress(QLineEdit *Sender, QChar &Key);
     bool FilterKeyPress(QObject *watched, QEvent *event);
+    void InstallKeyFilters();
 
     // ParamterDiscovery.cpp
     void CreateComm();

@@ -1,0 +1,242 @@
+#include "ParamterFrm.h"
+
+#include "Guarded.h"
+#include "Image.h"
+#include "ParamterControls.h"
+#include "ui_ParamterFrm.h"
+
+#include <QLocale>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+constexpr int FirstYear = 2018;
+constexpr int LastYear = 2099;
+
+QStringList Numbers(int first, int last, int step = 1)
+{
+    QStringList texts;
+    for (int n = first; n <= last; n += step)
+        texts << QString::number(n);
+    return texts;
+}
+
+void Fill(QComboBox *combo, const QStringList &texts)
+{
+    combo->clear();
+    combo->addItems(texts);
+    combo->setCurrentIndex(0);
+}
+
+QFont PixelFont(const QString &family, int pixels, bool bold)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// Fonts are set by pixel size, which a .ui file cannot express, so that the
+// captions fit their fixed places whatever the screen's DPI.
+void ApplyFonts(QWidget *window)
+{
+    const QString captionFamily = QStringLiteral("WenQuanYi Micro Hei");
+    const QString entryFamily = QStringLiteral("Liberation Sans");
+    window->setFont(PixelFont(entryFamily, 16, false));
+    for (auto *group : window->findChildren<QGroupBox *>())
+        group->setFont(PixelFont(captionFamily, 21, true));
+    const QFont caption = PixelFont(captionFamily, 16, true);
+    for (auto *label : window->findChildren<QLabel *>())
+        label->setFont(caption);
+    for (auto *button : window->findChildren<QAbstractButton *>())
+        button->setFont(caption);
+    const QFont entry = PixelFont(entryFamily, 16, false);
+    for (auto *edit : window->findChildren<QLineEdit *>())
+        edit->setFont(entry);
+    for (auto *combo : window->findChildren<QComboBox *>())
+        combo->setFont(entry);
+    window->findChild<QPlainTextEdit *>()->setFont(entry);
+}
+
+} // namespace
+
+TParamter::TParamter(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , ui(std::make_unique<Ui::TParamter>())
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Paramter"));
+    setFixedSize(1388, 789);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    ApplyFonts(this);
+
+    FControls = std::make_unique<TParamterControls>(*this);
+
+    tmrRead = new QTimer(this);
+    tmrRead->setObjectName(QStringLiteral("tmrRead"));
+    tmrRead->setInterval(3000);
+    tmrSysTime = new QTimer(this);
+    tmrSysTime->setObjectName(QStringLiteral("tmrSysTime"));
+    tmrSysTime->setInterval(995);
+
+    WireEvents();
+    InstallKeyFilters();
+    FormCreate();
+}
+
+TParamter::~TParamter() = default;
+
+void TParamter::FormCreate()
+{
+    // Qt widgets are double-buffered already.
+}
+
+void TParamter::WireEvents()
+{
+    // Every handler runs inside the error boundary: nothing may throw out of a slot.
+    const auto guard = [this](void (TParamter::*handler)()) {
+        return [this, handler] { Guarded(this, [this, handler] { (this->*handler)(); }); };
+    };
+
+    connect(ui->imgRead0, &TImage::Click, this, guard(&TParamter::imgReadClick));
+    connect(ui->imgRead, &TImage::Click, this, guard(&TParamter::imgReadClick));
+    connect(ui->imgRead, &TImage::MouseDown, this, guard(&TParamter::imgReadMouseDown));
+    connect(ui->imgSave0, &TImage::Click, this, guard(&TParamter::imgSaveClick));
+    connect(ui->imgSave, &TImage::Click, this, guard(&TParamter::imgSaveClick));
+    connect(ui->imgSave, &TImage::MouseDown, this, guard(&TParamter::imgSaveMouseDown));
+    connect(ui->imgBack0, &TImage::Click, this, guard(&TParamter::imgBackClick));
+    connect(ui->imgBack, &TImage::Click, this, guard(&TParamter::imgBackClick));
+    connect(ui->imgBack, &TImage::MouseDown, this, guard(&TParamter::imgBackMouseDown));
+    connect(ui->imgMin, &TImage::Click, this, guard(&TParamter::imgMinClick));
+    connect(ui->imgClose, &TImage::Click, this, guard(&TParamter::imgCloseClick));
+    connect(ui->imgAbout, &TImage::Click, this, guard(&TParamter::imgAboutClick));
+    connect(ui->imgHelp, &TImage::Click, this, guard(&TParamter::imgHelpClick));
+    connect(ui->img1, &TImage::MouseMove, this,
+            [this](QMouseEvent *event) { Guarded(this, [this, event] { img1MouseMove(event); }); });
+
+    connect(tmrRead, &QTimer::timeout, this, guard(&TParamter::tmrReadTimer));
+    connect(tmrSysTime, &QTimer::timeout, this, guard(&TParamter::tmrSysTimeTimer));
+
+    // activated: the user's choices only; an index set from code runs nothing.
+    connect(ui->cbbStartMode, &QComboBox::activated, this, guard(&TParamter::cbbStartModeChange));
+    connect(ui->cbbPasswordStartup, &QComboBox::activated, this, guard(&TParamter::cbbPasswordStartupChange));
+
+    // A button switched on, by the user or from code, re-applies the panel rule;
+    // the one switched off in the same step needs no second run.
+    for (QRadioButton *rb : {ui->rbNoAlarm, ui->rbSingleAlarm, ui->rbMultipleAlarm, ui->rbC, ui->rbF}) {
+        connect(rb, &QAbstractButton::toggled, this, [this](bool on) {
+            if (on)
+                Guarded(this, [this] { rbClick(); });
+        });
+    }
+
+    connect(ui->chkTemperatureH3, &QAbstractButton::toggled, this, guard(&TParamter::chkTemperatureH3Click));
+    connect(ui->chkTemperatureH2, &QAbstractButton::toggled, this, guard(&TParamter::chkTemperatureH2Click));
+    connect(ui->chkTemperatureL2, &QAbstractButton::toggled, this, guard(&TParamter::chkTemperatureL2Click));
+    connect(ui->chkHumidityH1, &QAbstractButton::toggled, this, guard(&TParamter::chkHumidityH1Click));
+    connect(ui->chkHumidityL1, &QAbstractButton::toggled, this, guard(&TParamter::chkHumidityL1Click));
+}
+
+QChar TParamter::GetLocaleDecimalSeparator()
+{
+    const QString point = QLocale::system().decimalPoint();
+    return point.isEmpty() ? QLatin1Char('.') : point.front();
+}
+
+void TParamter::FormShow()
+{
+    FDecimalSeparator = GetLocaleDecimalSeparator();
+    FPortList.clear();
+    FProbeFrame = ProbeRequest;
+
+    const QStringList years = Numbers(FirstYear, LastYear);
+    const QStringList offOn = {QStringLiteral("Disable"), QStringLiteral("Enable")};
+    Fill(ui->cbbLogIntervalH, Numbers(0, 23));
+    Fill(ui->cbbLogIntervalM, Numbers(0, 60));
+    Fill(ui->cbbLogIntervalS, Numbers(0, 50, 10));
+    Fill(ui->cbbStartMode, {QStringLiteral("Right Now"), QStringLiteral("Delayed"), QStringLiteral("Timing")});
+    Fill(ui->cbbStartDelayH, Numbers(0, 23));
+    Fill(ui->cbbStartDelayM, Numbers(0, 59));
+    for (const QString &prefix : {QStringLiteral("cbbStartTime"), QStringLiteral("cbbSystemTime")}) {
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('Y')), years);
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('M')), Numbers(1, 12));
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('D')), Numbers(1, 31));
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('H')), Numbers(0, 23));
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('N')), Numbers(0, 59));
+        Fill(findChild<QComboBox *>(prefix + QLatin1Char('S')), Numbers(0, 59));
+    }
+    Fill(ui->cbbStopMode, {QStringLiteral("Stop by Button"), QStringLiteral("Stop by Software"),
+                           QStringLiteral("Stop by Button or Software")});
+    Fill(ui->cbbProbeMode, {QStringLiteral("Internal"), QStringLiteral("External")});
+    Fill(ui->cbbReportLanguage, {QStringLiteral("English"), QStringLiteral("Chinese")});
+    Fill(ui->cbbMultipleStart, offOn);
+    Fill(ui->cbbCycleSwitch, {QStringLiteral("Opened"), QStringLiteral("Closed")});
+    Fill(ui->cbbPasswordStartup, offOn);
+    Fill(ui->cbbTemporaryPDFStartup, offOn);
+
+    ui->edtCalibrationTemp->setText(QStringLiteral("0"));
+    ui->edtCalibrationHumidity->setText(QStringLiteral("0"));
+
+    std::vector<TAlarmRowControls> rows;
+    for (const TThresholdBlock &block : ThresholdBlocks()) {
+        rows.push_back(block.Multiple);
+        if (block.Single)
+            rows.push_back(*block.Single);
+    }
+    const auto combo = [this](Ctl c) { return static_cast<QComboBox *>(FControls->Widget(c)); };
+    for (const TAlarmRowControls &row : rows)
+        Fill(combo(row.DelayH), Numbers(0, 23));
+    for (const TAlarmRowControls &row : rows) {
+        Fill(combo(row.DelayM), Numbers(0, 59));
+        Fill(combo(row.DelayS), Numbers(0, 59));
+    }
+
+    EnableStartDelay(false);
+    EnableStartTime(false);
+
+    ui->rbNoAlarm->setChecked(true);
+    ui->pnlSingleAlarm->hide();
+    ui->pnlMultipleAlarm->hide();
+
+    ui->chkTemperatureH3->setChecked(true);
+    ui->chkTemperatureH2->setChecked(true);
+    ui->chkTemperatureL2->setChecked(true);
+    ui->chkHumidityH1->setChecked(true);
+    ui->chkHumidityL1->setChecked(true);
+
+    // Local time without a zone: the clock applies the selected zone from its first tick.
+    const QDateTime now = QDateTime::currentDateTime();
+    ui->cbbSystemTimeY->setCurrentIndex(now.date().year() - FirstYear);
+    ui->cbbSystemTimeM->setCurrentIndex(now.date().month() - 1);
+    ui->cbbSystemTimeD->setCurrentIndex(now.date().day() - 1);
+    ui->cbbSystemTimeH->setCurrentIndex(now.time().hour());
+    ui->cbbSystemTimeN->setCurrentIndex(now.time().minute());
+    ui->cbbSystemTimeS->setCurrentIndex(now.time().second());
+
+    tmrSysTime->start();
+
+    FReadRequested = false;
+    FDeviceFound = false;
+    FFirstTick = true;
+}
+
+void TParamter::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Restoring from the taskbar shows the window again; it is prepared once only.
+    if (FShown)
+        return;
+    FShown = true;
+    if (const QScreen *display = screen())
+        move(display->availableGeometry().center() - rect().center());
+    Guarded(this, [this] { FormShow(); });
+}
+
+bool TParamter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (FilterKeyPress(watched, event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
