@@ -1,0 +1,280 @@
+#include "ShownWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+class TestRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startMode_data();
+    void startMode();
+    void passwordStartup();
+    void alarmPanelsAndUnit();
+    void rowCheckBoxes_data();
+    void rowCheckBoxes();
+    void typing_data();
+    void typing();
+    void selectionAndCaret();
+    void editingAndControlKeys();
+    void pasteIsTyping_data();
+    void pasteIsTyping();
+    void contextMenuPaste();
+    void memoLimit();
+};
+
+void TestRules::startMode_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<bool>("delay");
+    QTest::addColumn<bool>("time");
+
+    QTest::newRow("Delayed") << QList<int>{Qt::Key_Down} << true << false;
+    QTest::newRow("Timing") << QList<int>{Qt::Key_Down, Qt::Key_Down} << false << true;
+    QTest::newRow("Timing, back to Right Now") << QList<int>{Qt::Key_End, Qt::Key_Home} << false << false;
+}
+
+void TestRules::startMode()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(bool, delay);
+    QFETCH(bool, time);
+    TShownWindow w;
+    auto *mode = w.Get<QComboBox>("cbbStartMode");
+    mode->setCurrentIndex(2);  // from code: no rule runs
+    QVERIFY(!w.Get("cbbStartTimeY")->isEnabled());
+    mode->setCurrentIndex(0);
+    w.Get<QComboBox>("cbbStartDelayH")->setCurrentIndex(5);
+
+    for (int key : keys)
+        QTest::keyClick(mode, Qt::Key(key));
+    for (const char *c : {"cbbStartDelayH", "cbbStartDelayM"})
+        QCOMPARE(w.Get(c)->isEnabled(), delay);
+    for (const char *c : {"cbbStartTimeY", "cbbStartTimeM", "cbbStartTimeD", "cbbStartTimeH", "cbbStartTimeN", "cbbStartTimeS"})
+        QCOMPARE(w.Get(c)->isEnabled(), time);
+    QCOMPARE(w.Get<QComboBox>("cbbStartDelayH")->currentIndex(), 5);
+}
+
+void TestRules::passwordStartup()
+{
+    TShownWindow w;
+    auto *startup = w.Get<QComboBox>("cbbPasswordStartup");
+    auto *password = w.Get<QLineEdit>("edtPassword");
+    password->setText(QStringLiteral("abc123"));
+    startup->setCurrentIndex(1);
+    QVERIFY(!password->isEnabled());
+    emit startup->activated(1);
+    QVERIFY(password->isEnabled());
+    startup->setCurrentIndex(0);
+    emit startup->activated(0);
+    QVERIFY(!password->isEnabled());
+    QCOMPARE(password->text(), QStringLiteral("abc123"));
+}
+
+void TestRules::alarmPanelsAndUnit()
+{
+    TShownWindow w;
+    const auto click = [](QWidget *button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(10, 10)); };
+    auto *single = w.Get<QRadioButton>("rbSingleAlarm");
+    auto *panel = w.Get("pnlSingleAlarm");
+    w.Get<QLineEdit>("edtSingleH1")->setText(QStringLiteral("30.5"));
+
+    click(single);
+    QVERIFY(!panel->isHidden());
+    click(w.Get("rbNoAlarm"));
+    QVERIFY(panel->isHidden());
+    click(single);
+    click(w.Get("rbF"));  // its own group: the alarm mode stays
+    QVERIFY(single->isChecked() && !panel->isHidden());
+    QVERIFY(!w.Get<QRadioButton>("rbC")->isChecked());
+    QCOMPARE(w.Get<QLineEdit>("edtSingleH1")->text(), QStringLiteral("30.5"));
+
+    // A read may switch the hidden mode on from code; the rule runs as for a click.
+    w.Get<QRadioButton>("rbMultipleAlarm")->setChecked(true);
+    QVERIFY(!single->isChecked() && panel->isHidden());
+    QVERIFY(!w.Get("pnlMultipleAlarm")->isHidden());
+}
+
+void TestRules::rowCheckBoxes_data()
+{
+    QTest::addColumn<QString>("row");
+    for (const char *row : {"TemperatureH3", "TemperatureH2", "TemperatureL2", "HumidityH1", "HumidityL1"})
+        QTest::newRow(row) << row;
+}
+
+void TestRules::rowCheckBoxes()
+{
+    QFETCH(QString, row);
+    TShownWindow w;
+    const QList<QWidget *> controls = {w.Get("edt" + row), w.Get("cbb" + row), w.Get("cbb" + row + "H"),
+                                       w.Get("cbb" + row + "M"), w.Get("cbb" + row + "S")};
+    w.Get<QLineEdit>("edt" + row)->setText(QStringLiteral("12.5"));
+
+    w.Get<QCheckBox>("chk" + row)->click();
+    for (QWidget *c : controls)
+        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    w.Get<QCheckBox>("chk" + row)->setChecked(true);  // from code, the same rule
+    for (QWidget *c : controls)
+        QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+    QCOMPARE(w.Get<QLineEdit>("edt" + row)->text(), QStringLiteral("12.5"));
+}
+
+void TestRules::typing_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("serial: letter, then digits") << "edtSerialNumber" << "" << "A05123456" << "A05123456";
+    QTest::newRow("serial: second letter refused") << "edtSerialNumber" << "" << "Ab1" << "A1";
+    QTest::newRow("serial: digit first shuts letters out") << "edtSerialNumber" << "" << "1A2" << "12";
+    QTest::newRow("serial: at most 9, punctuation refused") << "edtSerialNumber" << "" << " -b123456789" << "b12345678";
+    QTest::newRow("hex: both cases, at most 8") << "edtDeviceID" << "" << "0aF9zG-12345" << "0aF91234";
+    QTest::newRow("int: digits, at most 4") << "edtServiceLife" << "" << "12a3-45" << "1234";
+    QTest::newRow("char: letters and digits, at most 6") << "edtPassword" << "" << "aB3-_xyz9" << "aB3xyz";
+    QTest::newRow("number: second point refused") << "edtSingleH1" << "" << "1.5." << "1.5";
+    QTest::newRow("number: minus anywhere, repeatedly") << "edtSingleH1" << "" << "--1-2" << "--1-2";
+    QTest::newRow("number: comma, blank, letters refused") << "edtTemperatureL2" << "" << "a1,2 e" << "12";
+    QTest::newRow("number: no length limit") << "edtHumidityH1" << "" << "12345678901234" << "12345678901234";
+    QTest::newRow("number: comma from a read takes a point") << "edtCalibrationTemp" << "1,5" << ".2" << "1,5.2";
+    QTest::newRow("text from code is not cut") << "edtServiceLife" << "123456" << "7" << "123456";
+}
+
+void TestRules::typing()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    TShownWindow w;
+    auto *target = w.Get<QLineEdit>(edit);
+    target->setEnabled(true);
+    target->setText(before);
+    QTest::keyClicks(target, typed);
+    QCOMPARE(target->text(), after);
+}
+
+void TestRules::selectionAndCaret()
+{
+    TShownWindow w;
+    auto *serial = w.Get<QLineEdit>("edtSerialNumber");
+    serial->setText(QStringLiteral("A1"));
+    serial->selectAll();
+    QTest::keyClick(serial, 'B');  // the whole text decides, not what would remain
+    QCOMPARE(serial->text(), QStringLiteral("A1"));
+    QTest::keyClick(serial, '7');
+    QCOMPARE(serial->text(), QStringLiteral("7"));
+    serial->setCursorPosition(0);
+    QTest::keyClick(serial, 'C');
+    QCOMPARE(serial->text(), QStringLiteral("7"));
+
+    auto *id = w.Get<QLineEdit>("edtDeviceID");
+    id->setText(QStringLiteral("12345678"));
+    id->setSelection(7, 1);
+    QTest::keyClick(id, 'F');
+    QCOMPARE(id->text(), QStringLiteral("1234567F"));
+}
+
+void TestRules::editingAndControlKeys()
+{
+    TShownWindow w;
+    auto *life = w.Get<QLineEdit>("edtServiceLife");
+    life->setText(QStringLiteral("123"));
+    QTest::keyClick(life, Qt::Key_Backspace);
+    life->setCursorPosition(0);
+    QTest::keyClick(life, Qt::Key_Delete);
+    QCOMPARE(life->text(), QStringLiteral("2"));
+
+    // Ctrl+V types the control character 0x16, which every filter refuses.
+    QApplication::clipboard()->setText(QStringLiteral("99"));
+    QTest::keyClick(life, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(life->text(), QStringLiteral("2"));
+}
+
+void TestRules::pasteIsTyping_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("serial") << "edtSerialNumber" << "" << "AB12 34" << "A1234";
+    QTest::newRow("serial: up to the limit") << "edtSerialNumber" << "A1" << "123456789" << "A11234567";
+    QTest::newRow("number: one point, no line break") << "edtSingleH1" << "1.5" << "2.5\n" << "1.525";
+    QTest::newRow("nothing fits") << "edtServiceLife" << "12" << "abc" << "12";
+}
+
+void TestRules::pasteIsTyping()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, before);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    TShownWindow w;
+    auto *target = w.Get<QLineEdit>(edit);
+    target->setText(before);
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(target, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(target->text(), after);
+
+    target->setText(before);
+    QInputMethodEvent compose;
+    compose.setCommitString(pasted);
+    QApplication::sendEvent(target, &compose);
+    QCOMPARE(target->text(), after);
+}
+
+void TestRules::contextMenuPaste()
+{
+    TShownWindow w;
+    auto *id = w.Get<QLineEdit>("edtDeviceID");
+    QApplication::clipboard()->setText(QStringLiteral("12xyAB34CD"));
+    bool pasted = false;
+    QTimer::singleShot(0, this, [&pasted] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        if (auto *paste = menu->findChild<QAction *>("edit-paste")) {
+            paste->trigger();
+            pasted = true;
+        }
+        menu->close();
+    });
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), id->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(id, &request);
+    QTRY_VERIFY(pasted);
+    QCOMPARE(id->text(), QStringLiteral("12AB34CD"));
+}
+
+void TestRules::memoLimit()
+{
+    TShownWindow w;
+    auto *trip = w.Get<QPlainTextEdit>("mmoTripInfo");
+    QTest::keyClicks(trip, QString(98, u'a'));
+    QTest::keyClick(trip, Qt::Key_Return);  // a line break is sent as CR LF: two characters
+    QTest::keyClicks(trip, QStringLiteral("bc"));
+    QCOMPARE(trip->toPlainText(), QString(98, u'a') + u'b');
+
+    trip->setPlainText(QString(90, u'a'));
+    trip->moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setText(QStringLiteral("1234\r\n67890123"));
+    QTest::keyClick(trip, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(trip->toPlainText(), QString(90, u'a') + QStringLiteral("1234\n678"));
+
+    trip->setPlainText(QString(150, u'x'));  // from code: never cut
+    QCOMPARE(trip->toPlainText().size(), 150);
+}
+
+QTEST_MAIN(TestRules)
+#include "tst_rules.moc"
