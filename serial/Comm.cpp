@@ -23,11 +23,11 @@ public:
 
     bool event(QEvent *event) override
     {
+        // Before the first look at the event, which a worker may have made.
+        TCommEvent::ReceiveHandOver();
         if (!TCommEvent::IsCommEvent(event))
             return QObject::event(event);
-        const auto &message = static_cast<const TCommEvent &>(*event);
-        message.Receive();
-        FOwner->NotifyWndProc(message);
+        FOwner->NotifyWndProc(static_cast<const TCommEvent &>(*event));
         return true;
     }
 

@@ -1,11 +1,11 @@
 #include "CommThreads.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <utility>
 
 using SerialPlatform::TClock;
@@ -67,7 +67,7 @@ TCommEvent::TCommEvent(std::uint32_t message, std::uint32_t wParam, std::uint32_
 TCommEvent::~TCommEvent()
 {
     // Events still queued when the receiver goes are deleted without being received.
-    Receive();
+    ReceiveHandOver();
 }
 
 bool TCommEvent::IsCommEvent(const QEvent *event)
@@ -77,7 +77,7 @@ bool TCommEvent::IsCommEvent(const QEvent *event)
            && type <= QEvent::User + static_cast<int>(WM_COMM_TXEMPTY);
 }
 
-void TCommEvent::Receive() const
+void TCommEvent::ReceiveHandOver()
 {
     [[maybe_unused]] const std::uint64_t seen = HandOver.load(std::memory_order_acquire);
 }
@@ -123,23 +123,40 @@ void TSendQueue::Close()
     dropped.swap(FBlocks);
 }
 
+TCommThread::~TCommThread()
+{
+    if (FThread.joinable())
+        FThread.join();
+}
+
 bool TCommThread::Begin()
 {
-    start();
-    return isRunning() || isFinished();
+    try {
+        FThread = std::thread(&TCommThread::Run, this);
+    } catch (const std::system_error &) {
+        return false;
+    }
+    return true;
 }
 
 void TCommThread::Join(int limitMs)
 {
-    if (!wait(QDeadlineTimer(limitMs)))
-        wait();
-    [[maybe_unused]] const bool ended = FEnded.load(std::memory_order_acquire);
+    {
+        std::unique_lock lock(FLock);
+        FEndedSignal.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return FEnded; });
+    }
+    if (FThread.joinable())
+        FThread.join();
 }
 
-void TCommThread::run()
+void TCommThread::Run()
 {
     Execute();
-    FEnded.store(true, std::memory_order_release);
+    {
+        const std::lock_guard lock(FLock);
+        FEnded = true;
+    }
+    FEndedSignal.notify_all();
 }
 
 TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,

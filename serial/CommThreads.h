@@ -3,15 +3,16 @@
 #include "SerialPlatform.h"
 
 #include <QEvent>
-#include <QThread>
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 // Notifications keep the message numbers of the component's first platform:
 // its first user message number plus 1 to 5. Each travels as a posted event
@@ -33,7 +34,7 @@ public:
 
     static bool IsCommEvent(const QEvent *event);
     // Makes what the posting thread wrote visible to the receiving thread.
-    void Receive() const;
+    static void ReceiveHandOver();
 
     const std::uint32_t Message;
     const std::uint32_t WParam;
@@ -70,9 +71,15 @@ private:
     SerialPlatform::TEvent FWake;
 };
 
-class TCommThread : public QThread {
+// A worker of an open port. Plain threads rather than QThread: Qt's own waits are
+// invisible to the race detector, which would then report Qt's internals.
+class TCommThread {
 public:
-    using QThread::QThread;
+    TCommThread() = default;
+    virtual ~TCommThread();
+    TCommThread(const TCommThread &) = delete;
+    TCommThread &operator=(const TCommThread &) = delete;
+
     // False when the system would not create the thread.
     bool Begin();
     // Waits for the end; a worker still running after the limit is waited for
@@ -83,11 +90,12 @@ protected:
     virtual void Execute() = 0;
 
 private:
-    void run() final;
+    void Run();
 
-    // Qt's own wait is invisible to the race detector; this makes the end of the
-    // thread a visible hand-over.
-    std::atomic<bool> FEnded{false};
+    std::thread FThread;
+    std::mutex FLock;
+    std::condition_variable FEndedSignal;
+    bool FEnded = false;
 };
 
 class TReadThread : public TCommThread {
