@@ -88,23 +88,19 @@ void TParamter::imgHelpClick()
 
 void TParamter::img1MouseMove(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton)) {
-        FDragging = false;
+    if (!(event->buttons() & Qt::LeftButton))
         return;
+    const QEventPoint &point = event->points().first();
+    if (point.pressTimestamp() != FDragPressTime) {
+        // Each press starts one drag. Where the window manager offers no
+        // move-by-mouse (a bare X server has none), the window follows the
+        // mouse itself, anchored where the button went down.
+        FDragPressTime = point.pressTimestamp();
+        FDragging = !(windowHandle() && windowHandle()->startSystemMove());
+        FDragOffset = point.globalPressPosition().toPoint() - pos();
     }
-    const QPoint press = event->points().first().globalPressPosition().toPoint();
-    if (!FDragging || press != FDragPress) {
-        if (windowHandle() && windowHandle()->startSystemMove()) {
-            FDragging = false;
-            return;
-        }
-        // No move-by-mouse from the window manager (a bare X server has none):
-        // the window follows the mouse itself, anchored where the button went down.
-        FDragging = true;
-        FDragPress = press;
-        FDragOffset = press - pos();
-    }
-    move(event->globalPosition().toPoint() - FDragOffset);
+    if (FDragging)
+        move(event->globalPosition().toPoint() - FDragOffset);
 }
 
 // The background image covers the whole client area, so the window itself

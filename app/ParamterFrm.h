@@ -129,7 +129,7 @@ private:
 
     bool FShown = false;
     bool FCloseConfirmed = false;
-    QPoint FDragPress;
+    quint64 FDragPressTime = ~quint64(0);
     QPoint FDragOffset;
     bool FDragging = false;
 
