@@ -444,32 +444,10 @@ TLoggerTime TLoggerEmulator::Clock() const
     return FromSeconds(FClockBase + std::chrono::floor<std::chrono::seconds>(TSteadyClock::now() - FClockSetAt));
 }
 
-void TLoggerEmulator::SetClock(const TLoggerTime &time)
-{
-    const auto seconds = ToSeconds(time);
-    if (!seconds)
-        return;
-    std::lock_guard lock(FMutex);
-    FClockBase = *seconds;
-    FClockSetAt = TSteadyClock::now();
-}
-
-TFaultMode TLoggerEmulator::FaultMode() const
-{
-    std::lock_guard lock(FMutex);
-    return FFault;
-}
-
 void TLoggerEmulator::SetFaultMode(TFaultMode mode)
 {
     std::lock_guard lock(FMutex);
     FFault = mode;
-}
-
-TLoggerEmulator::TMilliseconds TLoggerEmulator::AnswerDelay() const
-{
-    std::lock_guard lock(FMutex);
-    return FAnswerDelay;
 }
 
 void TLoggerEmulator::SetAnswerDelay(TMilliseconds delay)

@@ -75,13 +75,11 @@ public:
     TFrameBuffer ParameterRecord() const;
     void SetParameterRecord(const TFrameBuffer &record);
 
-    // The logger's running clock; a parameter write sets it.
+    // The logger's running clock, which a parameter write sets. The record has no
+    // field for it, so this is the only way to see it.
     TLoggerTime Clock() const;
-    void SetClock(const TLoggerTime &time);
 
-    TFaultMode FaultMode() const;
     void SetFaultMode(TFaultMode mode);
-    TMilliseconds AnswerDelay() const;
     void SetAnswerDelay(TMilliseconds delay);
     // Every frame in both directions, in hex with a time stamp, on stderr.
     void SetLogging(bool on);

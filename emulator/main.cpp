@@ -33,13 +33,17 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Emulates a temperature and humidity data logger on a pseudo-terminal, registered as a serial port."));
     parser.addHelpOption();
-    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Port name to register."),
-                                  QStringLiteral("name"), QString::fromLatin1(TLoggerEmulator::DefaultPortName));
+    const QString defaultName = QString::fromLatin1(TLoggerEmulator::DefaultPortName);
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("Port name to register (default %1).").arg(defaultName),
+                                  QStringLiteral("name"), defaultName);
     const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number, such as A05123456."),
                                     QStringLiteral("serial"));
+    const QString defaultDelay = QString::number(TLoggerEmulator::DefaultAnswerDelay.count());
     const QCommandLineOption delay(QStringLiteral("answer-delay"),
-                                   QStringLiteral("Pause before an answer, in milliseconds."), QStringLiteral("ms"),
-                                   QString::number(TLoggerEmulator::DefaultAnswerDelay.count()));
+                                   QStringLiteral("Pause before an answer, in milliseconds (default %1).")
+                                       .arg(defaultDelay),
+                                   QStringLiteral("ms"), defaultDelay);
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish or slow."),

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include <sys/ioctl.h>
 
@@ -99,6 +100,7 @@ private slots:
     void silentTakesRequestsButNeverAnswers();
     void vanishHangsUpAfterNextRequest();
     void stopKeepsAnotherEmulatorsLink();
+    void idleLineCostsNoCpu();
 
     void programServesUntilSignal_data();
     void programServesUntilSignal();
@@ -433,6 +435,28 @@ void TstEmulator::stopKeepsAnotherEmulatorsLink()
     QCOMPARE(PortMap::DevicePath("ttyTEST").toStdString(), second.SlavePath());
     second.Stop();
     QVERIFY(!Registered("ttyTEST"));
+}
+
+void TstEmulator::idleLineCostsNoCpu()
+{
+    auto cpuOverOneSecond = [] {
+        timespec before {}, after {};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+        std::this_thread::sleep_for(1s);
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+        return (after.tv_sec - before.tv_sec) * 1000 + (after.tv_nsec - before.tv_nsec) / 1000000;
+    };
+    TLoggerEmulator emulator("ttyTEST");
+    QVERIFY(emulator.Start());
+    QVERIFY(cpuOverOneSecond() < 50);
+
+    QCOMPARE(Exchange(emulator.SlavePath(), Probe).size(), FrameBufferSize);
+    QVERIFY2(cpuOverOneSecond() < 50, "after the tool closed the line");
+
+    const int fd = Open(emulator.SlavePath());
+    QVERIFY(fd >= 0);
+    QVERIFY2(cpuOverOneSecond() < 50, "while the tool holds the line");
+    ::close(fd);
 }
 
 void TstEmulator::programServesUntilSignal_data()
