@@ -234,20 +234,41 @@ void backArrow(QPainter &p, const QRectF &box, const QColor &colour)
 // ---------------------------------------------------------------- pictures
 
 // The large round buttons, drawn at twice their shown size.
+//
+// The window stacks the pressed picture under the normal one and leaves both
+// visible, so the normal picture must hide the pressed one completely: both
+// sit in an opaque bezel, and the pressed picture's glow stays inside the
+// normal picture's bezel, clear of its antialiased edge.
 QImage roundButton(const QString &name, const std::function<void(QPainter &, const QRectF &)> &icon,
                    bool pressed)
 {
     constexpr int size = 152;
-    constexpr qreal radius = 61;
+    constexpr qreal radius = 60;
+    const qreal bezel = pressed ? 68 : 70;
     const QPointF c(size / 2.0, size / 2.0);
     QImage image = canvas(size, size);
     QPainter p(&image);
     prepare(p);
 
-    if (pressed)
-        halo(p, c, radius - 2, size / 2.0, QColor(0xD6, 0xF0, 0xFF, 235));
-    else
-        halo(p, c + QPointF(0, 3), radius - 4, radius + 11, QColor(0x04, 0x20, 0x48, 110));
+    if (!pressed)
+        halo(p, c + QPointF(0, 2), bezel - 4, size / 2.0, QColor(0x04, 0x20, 0x48, 90));
+
+    QLinearGradient socket(0, c.y() - bezel, 0, c.y() + bezel);
+    socket.setColorAt(0, QColor(0x15, 0x5C, 0xAD));
+    socket.setColorAt(1, QColor(0x0E, 0x4B, 0x91));
+    p.setPen(Qt::NoPen);
+    p.setBrush(socket);
+    p.drawEllipse(c, bezel, bezel);
+    if (pressed) {
+        QRadialGradient glow(c, bezel);
+        const qreal start = (radius - 2) / bezel;
+        glow.setColorAt(0, QColor(0xE4, 0xF6, 0xFF));
+        glow.setColorAt(start, QColor(0xE4, 0xF6, 0xFF));
+        glow.setColorAt(start + (1 - start) * 0.45, QColor(0x9C, 0xD9, 0xFF, 200));
+        glow.setColorAt(1, QColor(0x5A, 0xB4, 0xF5, 40));
+        p.setBrush(glow);
+        p.drawEllipse(c, bezel, bezel);
+    }
 
     QLinearGradient face(0, c.y() - radius, 0, c.y() + radius);
     face.setColorAt(0, kButtonTop);
@@ -265,7 +286,7 @@ QImage roundButton(const QString &name, const std::function<void(QPainter &, con
     p.setBrush(sheenFill);
     p.drawPath(sheen);
 
-    p.setPen(QPen(withAlpha(kWhite, pressed ? 255 : 225), 4));
+    p.setPen(QPen(kWhite, 4));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(c, radius - 2, radius - 2);
 
