@@ -86,7 +86,6 @@ private slots:
     void initTestCase();
 
     void probeAnswersWithRecord();
-    void answerKeepsLinePace();
     void writeFrameIsStoredAndAcknowledged_data();
     void writeFrameIsStoredAndAcknowledged();
     void unsoundRequestGetsNoAnswer_data();
@@ -97,15 +96,12 @@ private slots:
     void answerShapeUnderFault_data();
     void answerShapeUnderFault();
     void garbageNeverPassesCheck();
-    void silentTakesRequestsButNeverAnswers();
     void vanishHangsUpAfterNextRequest();
     void stopKeepsAnotherEmulatorsLink();
     void idleLineCostsNoCpu();
 
     void programServesUntilSignal_data();
     void programServesUntilSignal();
-    void programRejectsBadOptions_data();
-    void programRejectsBadOptions();
 
 private:
     QTemporaryDir FRuntime;
@@ -133,25 +129,6 @@ void TstEmulator::probeAnswersWithRecord()
     QCOMPARE(answer[5], std::uint8_t(5));
     QCOMPARE(std::string(answer.begin() + 6, answer.begin() + 12), std::string("123456"));
     QCOMPARE(emulator.ReceivedFrames(), std::vector<TBytes>{Probe});
-}
-
-void TstEmulator::answerKeepsLinePace()
-{
-    TLoggerEmulator emulator("ttyTEST");
-    emulator.SetAnswerDelay(300ms);
-    QVERIFY(emulator.Start());
-    const int fd = Open(emulator.SlavePath());
-    QVERIFY(fd >= 0);
-    const auto sent = TClock::now();
-    QVERIFY(Send(fd, Probe));
-    const TBlock block = ReadBlock(fd, 5000ms);
-    ::close(fd);
-
-    QCOMPARE(block.Bytes.size(), FrameBufferSize);
-    // The request ends after 200 ms of silence; the answer follows the delay.
-    QVERIFY(block.First - sent >= 450ms);
-    // 204 bytes at 9600 baud take about 212 ms.
-    QVERIFY(block.Last - block.First >= 150ms);
 }
 
 void TstEmulator::writeFrameIsStoredAndAcknowledged_data()
@@ -211,33 +188,34 @@ void TstEmulator::unsoundRequestGetsNoAnswer_data()
 {
     QTest::addColumn<TBytes>("request");
     QTest::addColumn<bool>("inTwoParts");
+    QTest::addColumn<TFaultMode>("fault");
 
     TBytes badCheck = Probe;
     ++badCheck[5];
-    TBytes noEnd = Probe;
-    noEnd[6] = 0x00;
-    TFrameBuffer write = WriteFrame(DefaultParameterRecord(), {2025, 1, 1, 0, 0, 0}, "changed");
+    const TFrameBuffer write = WriteFrame(DefaultParameterRecord(), {2025, 1, 1, 0, 0, 0}, "changed");
     TBytes writeBadCheck = Bytes(write);
     ++writeBadCheck[FrameCheckOffset];
     TBytes writeTooLong = Bytes(write);
     writeTooLong.insert(writeTooLong.begin() + 100, 0x00);
+    const auto none = TFaultMode::None;
 
-    QTest::newRow("probe with a wrong check byte") << badCheck << false;
-    QTest::newRow("probe without its end byte") << noEnd << false;
-    QTest::newRow("unknown command") << Sealed({0xAA, 0x55, 0x20, 0x01, 0x11, 0, 0}) << false;
-    QTest::newRow("the logger's own acknowledgement") << Ack << false;
-    QTest::newRow("write command in a short frame") << Sealed({0xAA, 0x55, 0x95, 0x01, 0x00, 0, 0}) << false;
-    QTest::newRow("write frame with a wrong check byte") << writeBadCheck << false;
-    QTest::newRow("write frame one byte too long") << Sealed(writeTooLong) << false;
-    QTest::newRow("probe cut by a pause") << Probe << true;
+    QTest::newRow("probe with a wrong check byte") << badCheck << false << none;
+    QTest::newRow("unknown command") << Sealed({0xAA, 0x55, 0x20, 0x01, 0x11, 0, 0}) << false << none;
+    QTest::newRow("write command in a short frame") << Sealed({0xAA, 0x55, 0x95, 0x01, 0x00, 0, 0}) << false << none;
+    QTest::newRow("write frame with a wrong check byte") << writeBadCheck << false << none;
+    QTest::newRow("write frame one byte too long") << Sealed(writeTooLong) << false << none;
+    QTest::newRow("probe cut by a pause") << Probe << true << none;
+    QTest::newRow("sound probe to a silent logger") << Probe << false << TFaultMode::Silent;
 }
 
 void TstEmulator::unsoundRequestGetsNoAnswer()
 {
     QFETCH(TBytes, request);
     QFETCH(bool, inTwoParts);
+    QFETCH(TFaultMode, fault);
 
     TLoggerEmulator emulator("ttyTEST");
+    emulator.SetFaultMode(fault);
     QVERIFY(emulator.Start());
     const TFrameBuffer record = emulator.ParameterRecord();
     const int fd = Open(emulator.SlavePath());
@@ -330,6 +308,7 @@ void TstEmulator::answerShapeUnderFault_data()
     QTest::addColumn<bool>("sound");
     QTest::addColumn<int>("minSpanMs");
 
+    // 204 bytes at 9600 baud take about 212 ms.
     QTest::newRow("none") << TFaultMode::None << false << QList<int>{204} << true << 150;
     QTest::newRow("bad-check") << TFaultMode::BadCheck << false << QList<int>{204} << false << 150;
     QTest::newRow("split") << TFaultMode::Split << false << QList<int>{100, 104} << true << 0;
@@ -346,10 +325,12 @@ void TstEmulator::answerShapeUnderFault()
 
     TLoggerEmulator emulator("ttyTEST");
     emulator.SetFaultMode(fault);
+    emulator.SetAnswerDelay(300ms);
     QVERIFY(emulator.Start());
     const TBytes expected = write ? Ack : Bytes(emulator.ParameterRecord());
     const int fd = Open(emulator.SlavePath());
     QVERIFY(fd >= 0);
+    const auto sent = TClock::now();
     QVERIFY(Send(fd, write ? Bytes(WriteFrame(emulator.ParameterRecord(), {2025, 1, 1, 0, 0, 0}, "")) : Probe));
 
     QList<int> sizes;
@@ -374,6 +355,8 @@ void TstEmulator::answerShapeUnderFault()
         if (!(fault == TFaultMode::BadCheck && checkByte))
             QCOMPARE(all[i], expected[i]);
     }
+    // The request ends after 200 ms of silence, then comes the delay.
+    QVERIFY(first.First - sent >= 450ms);
     QVERIFY(first.Last - first.First >= std::chrono::milliseconds(minSpanMs));
 }
 
@@ -382,23 +365,11 @@ void TstEmulator::garbageNeverPassesCheck()
     TLoggerEmulator emulator("ttyTEST");
     emulator.SetFaultMode(TFaultMode::Garbage);
     QVERIFY(emulator.Start());
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 3; ++i) {
         const TBytes answer = Exchange(emulator.SlavePath(), Probe);
         QVERIFY(answer.size() >= 7 && answer.size() <= FrameBufferSize);
         QVERIFY(!Sound(answer));
     }
-}
-
-void TstEmulator::silentTakesRequestsButNeverAnswers()
-{
-    TLoggerEmulator emulator("ttyTEST");
-    emulator.SetFaultMode(TFaultMode::Silent);
-    QVERIFY(emulator.Start());
-    QVERIFY(Exchange(emulator.SlavePath(), Probe, 1500ms).empty());
-    QCOMPARE(emulator.ReceivedFrames(), std::vector<TBytes>{Probe});
-
-    emulator.SetFaultMode(TFaultMode::None);  // and it recovers
-    QCOMPARE(Exchange(emulator.SlavePath(), Probe).size(), FrameBufferSize);
 }
 
 void TstEmulator::vanishHangsUpAfterNextRequest()
@@ -495,28 +466,6 @@ void TstEmulator::programServesUntilSignal()
     const QByteArray log = program.readAllStandardError();
     QVERIFY2(log.contains("rx 7: AA 55 14 01 11 26 AA"), log.constData());
     QVERIFY2(log.contains("tx 204: AA 55 94 C6 42 07"), log.constData());
-}
-
-void TstEmulator::programRejectsBadOptions_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("unknown fault") << QStringList{"--fault", "flaky"};
-    QTest::newRow("short serial number") << QStringList{"--serial", "A5123456"};
-    QTest::newRow("letter in the middle part") << QStringList{"--serial", "AX5123456"};
-    QTest::newRow("negative delay") << QStringList{"--answer-delay", "-5"};
-    QTest::newRow("name with a slash") << QStringList{"--name", "a/b"};
-}
-
-void TstEmulator::programRejectsBadOptions()
-{
-    QFETCH(QStringList, arguments);
-    const QStringList before = PortMap::RegisteredNames();
-    QProcess program;
-    program.start(QStringLiteral(LOGGER_EMULATOR), arguments);
-    QVERIFY(program.waitForFinished(5000));
-    QCOMPARE(program.exitCode(), 2);
-    QVERIFY(!program.readAllStandardError().isEmpty());
-    QCOMPARE(PortMap::RegisteredNames(), before);
 }
 
 QTEST_GUILESS_MAIN(TstEmulator)
