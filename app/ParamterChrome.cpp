@@ -103,12 +103,6 @@ void TParamter::img1MouseMove(QMouseEvent *event)
         move(event->globalPosition().toPoint() - FDragOffset);
 }
 
-// The background image covers the whole client area, so the window itself
-// receives no mouse events worth handling; dragging runs in img1MouseMove.
-void TParamter::mousePressEvent(QMouseEvent *event) { QWidget::mousePressEvent(event); }
-void TParamter::mouseMoveEvent(QMouseEvent *event) { QWidget::mouseMoveEvent(event); }
-void TParamter::mouseReleaseEvent(QMouseEvent *event) { QWidget::mouseReleaseEvent(event); }
-
 void TParamter::tmrSysTimeTimer()
 {
     // The true UTC plus the zone's offset: the local clock corrected by the
