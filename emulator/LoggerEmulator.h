@@ -30,7 +30,8 @@ std::string_view FaultModeName(TFaultMode mode);
 
 // A logger at the far end of a pseudo-terminal registered in the port map.
 // Either Start() it on its own thread, or Open(), Serve() on the calling thread
-// and Close(). Every public member may be called from any thread.
+// and Close(). Accessors, setters and RequestStop() may be called from any
+// thread while it serves.
 class TLoggerEmulator
 {
 public:
