@@ -3,12 +3,10 @@
 #include "Comm.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QList>
-#include <QString>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,19 +14,18 @@
 #include <termios.h>
 #include <unistd.h>
 
-// The far end of a link: the master of a pseudo-terminal pair, whose slave the
+// The far end of a link: the master of a pseudo-terminal pair whose slave the
 // component opens as its port.
 class TPtyPair {
 public:
     TPtyPair()
     {
         FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
-            return;
         char name[128] = {};
-        if (::ptsname_r(FMaster, name, sizeof name) != 0)
+        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0
+            || ::ptsname_r(FMaster, name, sizeof name) != 0)
             return;
-        // The slave would otherwise echo and translate until the component opens it.
+        // Until the component opens the slave it would echo and translate.
         termios t{};
         ::tcgetattr(FMaster, &t);
         ::cfmakeraw(&t);
@@ -36,12 +33,9 @@ public:
         SlavePath = QString::fromLocal8Bit(name);
     }
     ~TPtyPair() { CloseMaster(); }
-    TPtyPair(const TPtyPair &) = delete;
-    TPtyPair &operator=(const TPtyPair &) = delete;
 
-    bool Valid() const { return FMaster >= 0 && !SlavePath.isEmpty(); }
+    bool Valid() const { return !SlavePath.isEmpty(); }
     int Master() const { return FMaster; }
-
     void CloseMaster()
     {
         if (FMaster >= 0)
@@ -49,61 +43,47 @@ public:
         FMaster = -1;
     }
 
-    bool Write(const QByteArray &bytes, int timeoutMs = 5000) const
-    {
-        QElapsedTimer clock;
-        clock.start();
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t put = ::write(FMaster, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-            if (put > 0) {
-                done += put;
-                continue;
-            }
-            if (put < 0 && errno != EAGAIN && errno != EINTR)
-                return false;
-            pollfd p{FMaster, POLLOUT, 0};
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            ::poll(&p, 1, 50);
-        }
-        return true;
-    }
+    bool Write(QByteArray bytes) const { return Transfer(bytes.data(), bytes.size(), POLLOUT) == bytes.size(); }
 
-    // Reads until count bytes have come or the time is up.
     QByteArray Read(qsizetype count, int timeoutMs = 5000) const
     {
-        QByteArray got;
-        QElapsedTimer clock;
-        clock.start();
-        char chunk[4096];
-        while (got.size() < count && clock.elapsed() < timeoutMs) {
-            pollfd p{FMaster, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
-                continue;
-            const ssize_t n = ::read(FMaster, chunk, sizeof chunk);
-            if (n > 0)
-                got.append(chunk, n);
-            else if (n < 0 && errno != EAGAIN && errno != EINTR)
-                break;
-        }
+        QByteArray got(count, '\0');
+        got.truncate(Transfer(got.data(), count, POLLIN, timeoutMs));
         return got;
     }
 
     QString SlavePath;
 
 private:
+    qsizetype Transfer(char *data, qsizetype count, short direction, int timeoutMs = 5000) const
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        qsizetype done = 0;
+        while (done < count && !deadline.hasExpired()) {
+            pollfd p{FMaster, direction, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const auto size = static_cast<size_t>(count - done);
+            const ssize_t n =
+                direction == POLLIN ? ::read(FMaster, data + done, size) : ::write(FMaster, data + done, size);
+            if (n > 0)
+                done += n;
+            else if (errno != EAGAIN && errno != EINTR)
+                break;
+        }
+        return done;
+    }
+
     int FMaster = -1;
 };
 
-// Records every event of a component.
 struct TRecorder {
     QList<QByteArray> Blocks;
     bool ZeroAfterEveryBlock = true;
     int Hangups = 0;
     int SendEmpty = 0;
 
-    void Attach(TComm &comm)
+    explicit TRecorder(TComm &comm)
     {
         comm.OnReceiveData = [this](TComm *, const std::uint8_t *buffer, std::uint16_t length) {
             Blocks << QByteArray(reinterpret_cast<const char *>(buffer), length);
@@ -113,14 +93,7 @@ struct TRecorder {
         comm.OnSendDataEmpty = [this](TComm *) { ++SendEmpty; };
     }
 
-    QByteArray Joined() const
-    {
-        QByteArray all;
-        for (const QByteArray &b : Blocks)
-            all += b;
-        return all;
-    }
-
+    QByteArray Joined() const { return Blocks.join(); }
     QList<qsizetype> Sizes() const
     {
         QList<qsizetype> sizes;
@@ -130,7 +103,7 @@ struct TRecorder {
     }
 };
 
-// The values the parameter window gives its component before each exchange.
+// What the parameter window sets before each exchange.
 inline void ConfigureLikeTheWindow(TComm &comm, const QString &port, std::uint32_t intervalMs = 200)
 {
     comm.SetOutx_XonXoffFlow(false);
@@ -143,17 +116,13 @@ inline void ConfigureLikeTheWindow(TComm &comm, const QString &port, std::uint32
 inline int CountEntries(const char *directory)
 {
     DIR *dir = ::opendir(directory);
-    if (dir == nullptr)
-        return -1;
     int count = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.')
-            ++count;
-    }
-    ::closedir(dir);
+    while (const dirent *entry = dir ? ::readdir(dir) : nullptr)
+        count += entry->d_name[0] != '.';
+    if (dir)
+        ::closedir(dir);
     return count;
 }
-
 inline int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
 inline int RunningThreads() { return CountEntries("/proc/self/task"); }
 

@@ -13,8 +13,7 @@ class TestCommData : public QObject {
 private slots:
     void blocks_data();
     void blocks();
-    void intervalChangedOnOpenPort();
-    void totalTimeoutCutsSteadyTrickle();
+    void timeoutsOnOpenPort();
     void frameArrivesUnchanged();
     void receiveFilters_data();
     void receiveFilters();
@@ -23,6 +22,18 @@ private slots:
     void sendDataRightAfterOpen();
     void sendEmptyNotices();
     void threeQueuedBlocksGiveOneNotice();
+
+private:
+    struct TLink {
+        TPtyPair Pty;
+        TComm Comm;
+        TRecorder Recorder{Comm};
+    };
+    static void Open(TLink &link, std::uint32_t intervalMs = 200)
+    {
+        ConfigureLikeTheWindow(link.Comm, link.Pty.SlavePath, intervalMs);
+        link.Comm.OpenPort();
+    }
 };
 
 // Each chunk is written to the far end in one go, with the pause before the next.
@@ -33,14 +44,15 @@ void TestCommData::blocks_data()
     QTest::addColumn<int>("pauseMs");
     QTest::addColumn<QList<qsizetype>>("expected");
 
-    QTest::newRow("silence longer than the interval splits") << 100 << QList<int>{100, 104} << 600
+    // Margins of two to three times: wide for a busy machine, narrow enough to
+    // catch an interval measured in the wrong unit.
+    QTest::newRow("silence longer than the interval splits") << 200 << QList<int>{100, 104} << 450
                                                               << QList<qsizetype>{100, 104};
-    QTest::newRow("silence shorter than the interval joins") << 600 << QList<int>{100, 4, 100} << 20
+    QTest::newRow("silence shorter than the interval joins") << 300 << QList<int>{100, 4, 100} << 100
                                                               << QList<qsizetype>{204};
     QTest::newRow("3000-byte burst is cut at the buffer size") << 100 << QList<int>{3000} << 0
                                                                << QList<qsizetype>{2048, 952};
     QTest::newRow("exactly one buffer") << 100 << QList<int>{2048} << 0 << QList<qsizetype>{2048};
-    QTest::newRow("single byte") << 100 << QList<int>{1} << 0 << QList<qsizetype>{1};
 }
 
 void TestCommData::blocks()
@@ -50,246 +62,167 @@ void TestCommData::blocks()
     QFETCH(int, pauseMs);
     QFETCH(QList<qsizetype>, expected);
 
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath, static_cast<std::uint32_t>(intervalMs));
-    comm.OpenPort();
-
+    TLink link;
+    Open(link, std::uint32_t(intervalMs));
     QByteArray sent;
     for (int i = 0; i < chunks.size(); ++i) {
-        if (i > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-        const QByteArray chunk = Pattern(chunks[i], i);
-        QVERIFY(pty.Write(chunk));
-        sent += chunk;
+        std::this_thread::sleep_for(std::chrono::milliseconds(i > 0 ? pauseMs : 0));
+        sent += Pattern(chunks[i], i);
+        QVERIFY(link.Pty.Write(Pattern(chunks[i], i)));
     }
-    QVERIFY(QTest::qWaitFor([&] { return recorder.Joined().size() >= sent.size(); }, 10000));
-    QTest::qWait(intervalMs + 200);  // nothing more may come
-
-    QCOMPARE(recorder.Sizes(), expected);
-    QCOMPARE(recorder.Joined(), sent);
-    QVERIFY(recorder.ZeroAfterEveryBlock);
-    comm.ClosePort();
+    QVERIFY(QTest::qWaitFor([&] { return link.Recorder.Joined().size() >= sent.size(); }, 10000));
+    QTest::qWait(intervalMs + 200);
+    QCOMPARE(link.Recorder.Sizes(), expected);
+    QCOMPARE(link.Recorder.Joined(), sent);
+    QVERIFY(link.Recorder.ZeroAfterEveryBlock);
 }
 
-void TestCommData::intervalChangedOnOpenPort()
+void TestCommData::timeoutsOnOpenPort()
 {
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath, 5000);
-    comm.OpenPort();
-    comm.SetReadIntervalTimeout(80);
-
-    QVERIFY(pty.Write(Pattern(10)));
+    TLink link;
+    Open(link, 5000);
+    link.Comm.SetReadIntervalTimeout(80);
+    QVERIFY(link.Pty.Write(Pattern(10)));
     std::this_thread::sleep_for(500ms);
-    QVERIFY(pty.Write(Pattern(20)));
-    QVERIFY(QTest::qWaitFor([&] { return recorder.Blocks.size() >= 2; }, 5000));
-    QCOMPARE(recorder.Sizes(), (QList<qsizetype>{10, 20}));
-}
+    QVERIFY(link.Pty.Write(Pattern(20)));
+    QVERIFY(QTest::qWaitFor([&] { return link.Recorder.Blocks.size() == 2; }, 5000));
+    QCOMPARE(link.Recorder.Sizes(), (QList<qsizetype>{10, 20}));
 
-void TestCommData::totalTimeoutCutsSteadyTrickle()
-{
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath, 0);
-    comm.SetReadTotalTimeoutConstant(250);
-    comm.OpenPort();
-
-    // Without the total limit this trickle would wait for a full buffer.
-    QByteArray sent;
+    // Without an interval only the total limit ends a block of a slow trickle.
+    link.Recorder.Blocks.clear();
+    link.Comm.SetReadIntervalTimeout(0);
+    link.Comm.SetReadTotalTimeoutConstant(250);
     for (int i = 0; i < 24; ++i) {
-        const QByteArray byte(1, static_cast<char>(i));
-        QVERIFY(pty.Write(byte));
-        sent += byte;
+        QVERIFY(link.Pty.Write(QByteArray(1, char(i))));
         std::this_thread::sleep_for(50ms);
     }
-    QVERIFY(QTest::qWaitFor([&] { return recorder.Joined().size() >= sent.size(); }, 5000));
-    QCOMPARE(recorder.Joined(), sent);
-    QVERIFY2(recorder.Blocks.size() >= 2, "the total limit never ended a block");
+    QVERIFY(QTest::qWaitFor([&] { return link.Recorder.Joined().size() == 24; }, 5000));
+    QVERIFY2(link.Recorder.Blocks.size() >= 2, "the total limit never ended a block");
 }
 
 void TestCommData::frameArrivesUnchanged()
 {
-    // Every byte a terminal likes to act on: CR, XON, XOFF, ^C, NUL, the frame
-    // markers, 0xFF, DEL and a newline.
+    // Every byte a terminal likes to act on: frame markers, CR, XON, XOFF, ^C,
+    // NUL, 0xFF, DEL, LF, ^Z and ^\.
     QByteArray frame = Pattern(204, 3);
-    const char special[] = {'\xAA', '\x55', '\x0D', '\x11', '\x13', '\x03', '\x00', '\xFF', '\x7F', '\x0A', '\x1A', '\x1C'};
-    for (qsizetype i = 0; i < qsizetype(sizeof special); ++i)
+    const QByteArray special("\xAA\x55\x0D\x11\x13\x03\x00\xFF\x7F\x0A\x1A\x1C", 12);
+    for (qsizetype i = 0; i < special.size(); ++i)
         frame[i * 16 + 1] = special[i];
 
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath);
-    comm.OpenPort();
-    QVERIFY(pty.Write(frame));
-    QVERIFY(QTest::qWaitFor([&] { return !recorder.Blocks.isEmpty(); }, 5000));
+    TLink link;
+    Open(link);
+    QVERIFY(link.Pty.Write(frame));
+    QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 5000));
     QTest::qWait(400);
-    QCOMPARE(recorder.Blocks.size(), 1);
-    QCOMPARE(recorder.Blocks.first(), frame);
+    QCOMPARE(link.Recorder.Blocks, QList<QByteArray>{frame});
 
-    // And the other way.
-    QVERIFY(comm.SendData(frame.constData(), static_cast<std::uint16_t>(frame.size())));
-    QCOMPARE(pty.Read(frame.size()), frame);
+    QVERIFY(link.Comm.SendData(frame.constData(), std::uint16_t(frame.size())));
+    QCOMPARE(link.Pty.Read(frame.size()), frame);
 }
 
 void TestCommData::receiveFilters_data()
 {
     QTest::addColumn<bool>("parityCheck");
     QTest::addColumn<bool>("ignoreNull");
-    QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("expected");
 
-    const QByteArray bytes("\x01\xFF\x00\xFF\xFF\x02\x00", 7);
-    // The driver doubles 0xFF once it marks bad bytes; the reader must undo that.
-    QTest::newRow("parity checking keeps 0xFF single") << true << false << bytes << bytes;
-    QTest::newRow("null bytes dropped") << false << true << bytes << QByteArray("\x01\xFF\xFF\xFF\x02", 5);
-    QTest::newRow("both") << true << true << bytes << QByteArray("\x01\xFF\xFF\xFF\x02", 5);
+    // With parity checking on the driver doubles 0xFF; the reader must undo it.
+    QTest::newRow("parity checking keeps 0xFF single") << true << false << QByteArray("\x01\xFF\x00\xFF\xFF\x02", 6);
+    QTest::newRow("null bytes dropped") << false << true << QByteArray("\x01\xFF\xFF\xFF\x02", 5);
+    QTest::newRow("both") << true << true << QByteArray("\x01\xFF\xFF\xFF\x02", 5);
 }
 
 void TestCommData::receiveFilters()
 {
     QFETCH(bool, parityCheck);
     QFETCH(bool, ignoreNull);
-    QFETCH(QByteArray, sent);
     QFETCH(QByteArray, expected);
 
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath, 100);
-    comm.SetParityCheck(parityCheck);
-    comm.SetIgnoreNullChar(ignoreNull);
-    comm.OpenPort();
-    QVERIFY(pty.Write(sent));
-    QVERIFY(QTest::qWaitFor([&] { return !recorder.Blocks.isEmpty(); }, 5000));
+    TLink link;
+    link.Comm.SetParityCheck(parityCheck);
+    link.Comm.SetIgnoreNullChar(ignoreNull);
+    Open(link, 100);
+    QVERIFY(link.Pty.Write(QByteArray("\x01\xFF\x00\xFF\xFF\x02", 6)));
+    QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 5000));
     QTest::qWait(300);
-    QCOMPARE(recorder.Joined(), expected);
+    QCOMPARE(link.Recorder.Joined(), expected);
 }
 
 void TestCommData::blockReceivedBeforeCloseStillDelivered()
 {
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath, 50);
-    comm.OpenPort();
-    QVERIFY(pty.Write(Pattern(10)));
-    // No event processing here: the block is posted, not yet delivered.
-    std::this_thread::sleep_for(600ms);
-    comm.ClosePort();
-    QCOMPARE(recorder.Blocks.size(), 0);
-    QVERIFY(QTest::qWaitFor([&] { return !recorder.Blocks.isEmpty(); }, 2000));
-    QCOMPARE(recorder.Blocks.first(), Pattern(10));
+    TLink link;
+    Open(link, 50);
+    QVERIFY(link.Pty.Write(Pattern(10)));
+    std::this_thread::sleep_for(600ms);  // posted, but no events are processed here
+    link.Comm.ClosePort();
+    QVERIFY(link.Recorder.Blocks.isEmpty());
+    QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 2000));
+    QCOMPARE(link.Recorder.Blocks.first(), Pattern(10));
 }
 
 void TestCommData::blocksWrittenInOrderAndWhole()
 {
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    ConfigureLikeTheWindow(comm, pty.SlavePath);
-    comm.OpenPort();
-
+    TLink link;
+    Open(link);
     QByteArray expected;
     for (const int size : {7, 204, 65535, 1, 3000}) {
         QByteArray block = Pattern(size, size);
-        QVERIFY(comm.SendData(block.constData(), static_cast<std::uint16_t>(size)));
-        block.fill('\x00');  // the caller may reuse its buffer at once
-        expected += Pattern(size, size);
+        QVERIFY(link.Comm.SendData(block.constData(), std::uint16_t(size)));
+        expected += block;
+        block.fill('\0');  // the caller may reuse its buffer at once
     }
-    QCOMPARE(pty.Read(expected.size(), 15000), expected);
+    QCOMPARE(link.Pty.Read(expected.size(), 15000), expected);
 }
 
 void TestCommData::sendDataRightAfterOpen()
 {
     TPtyPair pty;
-    QVERIFY(pty.Valid());
+    const QByteArray probe("\xAA\x55\x14\x01\x11\x26\xAA", 7);
     for (int round = 0; round < 20; ++round) {
         TComm comm;
         ConfigureLikeTheWindow(comm, pty.SlavePath);
         comm.OpenPort();
-        const QByteArray probe("\xAA\x55\x14\x01\x11\x26\xAA", 7);
-        QVERIFY2(comm.SendData(probe.constData(), 7), qPrintable(QStringLiteral("round %1").arg(round)));
+        QVERIFY2(comm.SendData(probe.constData(), 7), qPrintable(QString::number(round)));
         QCOMPARE(pty.Read(7), probe);
-        comm.ClosePort();
     }
 }
 
 void TestCommData::sendEmptyNotices()
 {
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath);
-    comm.OpenPort();
-
-    // Once when the writer first finds its queue empty, and no more while idle.
-    QVERIFY(QTest::qWaitFor([&] { return recorder.SendEmpty == 1; }, 3000));
-    QTest::qWait(300);
-    QCOMPARE(recorder.SendEmpty, 1);
-
-    // Once per drain.
-    for (int expected = 2; expected <= 4; ++expected) {
-        QVERIFY(comm.SendData("abc", 3));
-        QCOMPARE(pty.Read(3), QByteArray("abc"));
-        QVERIFY(QTest::qWaitFor([&] { return recorder.SendEmpty == expected; }, 3000));
+    TLink link;
+    Open(link);
+    int &notices = link.Recorder.SendEmpty;
+    // Once when the writer first finds its queue empty, then once per drain.
+    QVERIFY(QTest::qWaitFor([&] { return notices == 1; }, 3000));
+    for (int expected = 2; expected <= 3; ++expected) {
+        QVERIFY(link.Comm.SendData("abc", 3));
+        QCOMPARE(link.Pty.Read(3), QByteArray("abc"));
+        QVERIFY(QTest::qWaitFor([&] { return notices == expected; }, 3000));
     }
     QTest::qWait(300);
-    QCOMPARE(recorder.SendEmpty, 4);
-
-    // A new open starts afresh.
-    comm.ClosePort();
-    QTest::qWait(100);
-    recorder.SendEmpty = 0;
-    comm.OpenPort();
-    QVERIFY(QTest::qWaitFor([&] { return recorder.SendEmpty == 1; }, 3000));
+    QCOMPARE(notices, 3);
 }
 
 void TestCommData::threeQueuedBlocksGiveOneNotice()
 {
-    TPtyPair pty;
-    QVERIFY(pty.Valid());
-    TComm comm;
-    TRecorder recorder;
-    recorder.Attach(comm);
-    ConfigureLikeTheWindow(comm, pty.SlavePath);
-    comm.OpenPort();
-    QVERIFY(QTest::qWaitFor([&] { return recorder.SendEmpty == 1; }, 3000));
+    TLink link;
+    Open(link);
+    QVERIFY(QTest::qWaitFor([&] { return link.Recorder.SendEmpty == 1; }, 3000));
 
     // Two full blocks overfill the pseudo-terminal while nobody reads it, so the
     // writer is stuck in the second when the three small ones are queued.
-    const QByteArray big1 = Pattern(65535, 1), big2 = Pattern(65535, 2);
-    QVERIFY(comm.SendData(big1.constData(), 65535));
-    QVERIFY(comm.SendData(big2.constData(), 65535));
+    const QByteArray stuffing = Pattern(65535, 1) + Pattern(65535, 2);
+    QVERIFY(link.Comm.SendData(stuffing.constData(), 65535));
+    QVERIFY(link.Comm.SendData(stuffing.constData() + 65535, 65535));
     QTest::qWait(500);
-    const int before = recorder.SendEmpty;
-    QVERIFY(comm.SendData("one", 3));
-    QVERIFY(comm.SendData("two", 3));
-    QVERIFY(comm.SendData("three", 5));
+    const int before = link.Recorder.SendEmpty;
+    for (const char *block : {"one", "two", "three"})
+        QVERIFY(link.Comm.SendData(block, std::uint16_t(qstrlen(block))));
 
-    const QByteArray expected = big1 + big2 + "onetwothree";
-    QCOMPARE(pty.Read(expected.size(), 15000), expected);
-    QVERIFY(QTest::qWaitFor([&] { return recorder.SendEmpty == before + 1; }, 3000));
-    QTest::qWait(300);
-    QCOMPARE(recorder.SendEmpty, before + 1);
+    const QByteArray expected = stuffing + "onetwothree";
+    QCOMPARE(link.Pty.Read(expected.size(), 15000), expected);
+    QTest::qWait(500);
+    QCOMPARE(link.Recorder.SendEmpty, before + 1);
 }
 
 QTEST_GUILESS_MAIN(TestCommData)
