@@ -4,7 +4,6 @@
 #include "ParamterControls.h"
 #include "Prompt.h"
 #include "RecordDecoder.h"
-#include "SerialPortList.h"
 #include "ui_ParamterFrm.h"
 
 #include <QThread>
@@ -56,7 +55,7 @@ void TParamter::OpenPortFor(const QString &PortName)
 void TParamter::imgReadClick()
 {
     ui->imgRead0->hide();
-    ReadSerialPortList(FPortList);
+    ReadPortList(FPortList);
     if (FPortList.isEmpty()) {
         Prompt::Show(this, TPromptKind::Warning, QStringLiteral("No device detected!"));
         return;

@@ -80,6 +80,7 @@ TParamter::TParamter(QWidget *parent)
     tmrSysTime = new QTimer(this);
     tmrSysTime->setObjectName(QStringLiteral("tmrSysTime"));
     tmrSysTime->setInterval(995);
+    CreateComm();
 
     WireEvents();
     InstallKeyFilters();

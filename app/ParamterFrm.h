@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Frame.h"
+#include "SerialPortList.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -43,6 +44,7 @@ public:
     // Seams for tests; production code never changes them.
     std::function<QDateTime()> CurrentUtc = [] { return QDateTime::currentDateTimeUtc(); };
     void SetSearchPeriod(int ms);
+    std::function<void(QStringList &)> ReadPortList = ReadSerialPortList;
     TComm *CommForTests() const { return Comm; }
     QTimer *ReadTimerForTests() const { return tmrRead; }
     const QString &FoundPort() const { return FFoundPort; }

@@ -1,0 +1,115 @@
+#include "Comm.h"
+#include "E2eSupport.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+// Finding the logger: the walk through the port list, what each kind of port
+// costs, and the messages a person sees.
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsTheLoggerOnTheThirdPort()
+    {
+        TPrivateRuntime runtime;
+        auto held = StartLogger(QStringLiteral("ttyE2E_A"), TFaultMode::Silent);
+        auto silent = StartLogger(QStringLiteral("ttyE2E_B"), TFaultMode::Silent);
+        auto logger = StartLogger(QStringLiteral("ttyE2E_C"));
+
+        // Another program has the first port: the window cannot open it.
+        TComm holder;
+        holder.SetCommName(QStringLiteral("ttyE2E_A"));
+        holder.OpenPort();
+
+        TTestWindow w;
+        w.Window.SetSearchPeriod(400);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Window.FoundPort(), QStringLiteral("ttyE2E_C"), 15000);
+
+        QCOMPARE(w.Prompts, QStringList{QStringLiteral("Read Success")});
+        QVERIFY(!w.Window.ReadTimerForTests()->isActive());
+        QCOMPARE(w.Get<QLineEdit>(QStringLiteral("edtSerialNumber"))->text(), QStringLiteral("A05123456"));
+        QVERIFY(!w.Get<QLineEdit>(QStringLiteral("edtDeviceID"))->text().isEmpty());
+        QVERIFY(held->ReceivedFrames().empty());
+        QCOMPARE(silent->ReceivedFrames().size(), 1u);
+        QCOMPARE(logger->ReceivedFrames().size(), 1u);
+        QVERIFY(logger->ReceivedFrames().front() == TLoggerEmulator::TBytes(ProbeRequest.begin(), ProbeRequest.end()));
+        // The port is closed after every block.
+        QTRY_COMPARE(w.Window.CommForTests()->Handle(), std::intptr_t(0));
+        holder.ClosePort();
+    }
+
+    void badCheckAnswerIsReportedAndTheSearchGoesOn()
+    {
+        TPrivateRuntime runtime;
+        auto broken = StartLogger(QStringLiteral("ttyE2E_A"), TFaultMode::BadCheck);
+        auto logger = StartLogger(QStringLiteral("ttyE2E_B"));
+
+        TTestWindow w;
+        w.Window.SetSearchPeriod(1500);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Window.FoundPort(), QStringLiteral("ttyE2E_B"), 15000);
+        QCOMPARE(w.Prompts, (QStringList{QStringLiteral("Data Check Error"), QStringLiteral("Read Success")}));
+    }
+
+    void emptyListReportsNoDeviceAndStartsNoTimer()
+    {
+        TPrivateRuntime runtime;
+        TTestWindow w;
+        w.Click("imgRead");
+        QCOMPARE(w.Prompts, QStringList{QStringLiteral("No device detected!")});
+        QVERIFY(!w.Window.ReadTimerForTests()->isActive());
+    }
+
+    void readAfterFoundProbesOnceAtOnce()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+
+        QElapsedTimer clock;
+        clock.start();
+        w.Click("imgRead");
+        QVERIFY(!w.Window.ReadTimerForTests()->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 5000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Read Success"));
+        QCOMPARE(logger->ReceivedFrames().size(), 2u);
+        // No timer period went by: the probe went out at once.
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void searchRunsOnTheRealThreeSecondPeriod()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        QElapsedTimer clock;
+        clock.start();
+        w.Click("imgRead");
+        QTest::qWait(2500);
+        QVERIFY(logger->ReceivedFrames().empty());
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts, QStringList{QStringLiteral("Read Success")}, 10000);
+        QVERIFY(clock.elapsed() >= 3000);
+    }
+
+    void splitAnswerFailsTheCheckBlockByBlock()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"), TFaultMode::Split);
+        TTestWindow w;
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Prompts.isEmpty(), 10000);
+        QCOMPARE(w.Prompts.first(), QStringLiteral("Data Check Error"));
+        QVERIFY(w.Window.FoundPort().isEmpty());
+        QVERIFY(w.Get<QLineEdit>(QStringLiteral("edtSerialNumber"))->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDiscovery)
+#include "tst_discovery.moc"

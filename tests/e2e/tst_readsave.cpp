@@ -1,0 +1,211 @@
+#include "Comm.h"
+#include "E2eSupport.h"
+#include "LoggerRecord.h"
+
+#include <QLineEdit>
+
+namespace {
+
+struct TBlock {
+    std::uint8_t Sign, Whole, Fraction, Type, H, M, S;
+};
+constexpr TBlock Off {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+void Put(TFrameBuffer &record, std::size_t offset, std::initializer_list<std::uint8_t> bytes)
+{
+    std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void PutBlock(TFrameBuffer &record, std::size_t offset, const TBlock &b)
+{
+    Put(record, offset, {b.Sign, b.Whole, b.Fraction, b.Type, b.H, b.M, b.S});
+}
+
+void PutText(TFrameBuffer &record, std::size_t offset, std::size_t size, const char *text)
+{
+    std::fill_n(record.begin() + static_cast<std::ptrdiff_t>(offset), size, 0);
+    std::copy(text, text + std::strlen(text), record.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+// Parameter sets a logger may hold. Bytes that a setting leaves out of the write
+// frame (start time for "Right Now", the password when it is off) are zero, as a
+// logger that was only ever written by this tool holds them.
+TFrameBuffer SingleAlarmCelsius()
+{
+    TFrameBuffer r = DefaultParameterRecord();
+    Put(r, 23, {0, 0, 0, 0, 0, 0, 0});  // right now
+    Put(r, 45, {0, 0, 0, 0, 0, 0, 0});  // no password
+    PutBlock(r, 153, {1, 10, 5, 0, 0, 30, 0});     // -10.05, binary
+    PutBlock(r, 167, {0, 25, 30, 1, 1, 0, 10});    // 25.30
+    PutBlock(r, 188, {0, 20, 0, 0, 0, 0, 0});
+    PutBlock(r, 195, {0, 85, 50, 1, 2, 15, 0});
+    SealRecord(r);
+    return r;
+}
+
+TFrameBuffer MultipleAlarmFahrenheitTiming()
+{
+    TFrameBuffer r = DefaultParameterRecord();
+    Put(r, 17, {1, 30, 20});                       // 1 h 30 min 20 s
+    Put(r, 22, {0x11, 2, 26, 12, 31, 23, 59, 30}); // stop by either; timing 2026-12-31 23:59:30
+    Put(r, 33, {1, 1, 5, 30});                     // °F, UTC-05:30
+    Put(r, 38, {1, 0, 50, 0, 2, 5});               // calibration -0.50, 2.05
+    Put(r, 45, {1});
+    PutText(r, 46, 6, "Ab12cd");
+    PutText(r, 52, 100, "Vaccine run 7\r\nKeep upright");
+    r[152] = 1;
+    PutBlock(r, 153, {1, 0x10, 0x05, 1, 0x01, 0x30, 0x00}); // BCD -10.05, 1 h 30 min
+    PutBlock(r, 160, {1, 0x20, 0x50, 0, 0x00, 0x05, 0x30}); // L2 on
+    PutBlock(r, 167, {0, 0x45, 0x00, 0, 0x00, 0x00, 0x00});
+    PutBlock(r, 174, Off);
+    PutBlock(r, 181, {0, 0x60, 0x25, 1, 0x12, 0x00, 0x00}); // H3 on
+    PutBlock(r, 188, {0, 0x20, 0x00, 0, 0x00, 0x10, 0x00});
+    PutBlock(r, 195, Off);
+    SealRecord(r);
+    return r;
+}
+
+TFrameBuffer DelayedNoAlarm()
+{
+    TFrameBuffer r = SingleAlarmCelsius();
+    Put(r, 23, {1, 0, 0, 0, 2, 15, 0});  // delayed 2 h 15 min
+    // A save in "No Alarm" sends only the switch; the blocks keep what this run
+    // last sent, nothing yet.
+    std::fill(r.begin() + 152, r.begin() + 202, 0);
+    SealRecord(r);
+    return r;
+}
+
+bool SameParameters(const TFrameBuffer &a, const TFrameBuffer &b)
+{
+    // Offsets 4 to 201: everything but the frame's header, check and end bytes.
+    return std::equal(a.begin() + 4, a.begin() + 202, b.begin() + 4);
+}
+
+QString Hex(const TFrameBuffer &r)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size())).toHex(' '));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TFrameBuffer)
+
+// Read, Save and Read again against a logger that stores what it is sent: the
+// logger must end up with the very parameter set it started with, and the window
+// must show the same values after the second read.
+class TestReadSave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<TFrameBuffer>("record");
+        QTest::newRow("single alarm, celsius, right now") << SingleAlarmCelsius();
+        QTest::newRow("multiple alarm, fahrenheit, timing, password") << MultipleAlarmFahrenheitTiming();
+        QTest::newRow("no alarm, delayed start") << DelayedNoAlarm();
+    }
+
+    void roundTrip()
+    {
+        QFETCH(TFrameBuffer, record);
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        logger->SetParameterRecord(record);
+
+        TTestWindow w;
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts, QStringList{QStringLiteral("Read Success")}, 10000);
+        auto afterRead = w.Snapshot();
+
+        w.Click("imgSave");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        QVERIFY2(SameParameters(logger->ParameterRecord(), record),
+                 qPrintable(Hex(record) + QStringLiteral("\n") + Hex(logger->ParameterRecord())));
+
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 3, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Read Success"));
+        auto afterSecondRead = w.Snapshot();
+        for (auto *values : {&afterRead, &afterSecondRead})
+            std::erase_if(*values, [](const auto &entry) { return entry.first.startsWith(QLatin1String("cbbSystemTime")); });
+        QCOMPARE(afterSecondRead, afterRead);
+    }
+
+    void saveSetsTheLoggerClockFromTheSelectedZone()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        const QDateTime fixed(QDate(2026, 12, 31), QTime(23, 0, 0), Qt::UTC);
+        w.Window.CurrentUtc = [fixed] { return fixed; };
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+        // The emulator's logger lives in UTC+08:00: the clock crosses into the new year.
+        QTRY_COMPARE_WITH_TIMEOUT(w.Get<QComboBox>(QStringLiteral("cbbSystemTimeY"))->currentText(), QStringLiteral("2027"), 3000);
+        w.Click("imgSave");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        const TLoggerTime clock = logger->Clock();
+        QCOMPARE(clock.Year, 2027);
+        QCOMPARE(clock.Month, 1);
+        QCOMPARE(clock.Day, 1);
+        QCOMPARE(clock.Hour, 7);
+    }
+
+    void saveWithoutReadCannotOpenThePort()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        w.Get<QLineEdit>(QStringLiteral("edtSerialNumber"))->setText(QStringLiteral("A05123456"));
+        w.Get<QLineEdit>(QStringLiteral("edtDeviceID"))->setText(QStringLiteral("0A1B2C3D"));
+        w.Get<QLineEdit>(QStringLiteral("edtServiceLife"))->setText(QStringLiteral("365"));
+        w.Click("imgSave");
+        QCOMPARE(w.Prompts, QStringList{QStringLiteral("Can't Open the Port")});
+        QTest::qWait(500);
+        QVERIFY(logger->ReceivedFrames().empty());
+    }
+
+    void badCheckAcknowledgementIsNoSuccess()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+        logger->SetFaultMode(TFaultMode::BadCheck);
+        w.Click("imgSave");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Data Check Error"));
+        QTest::qWait(500);
+        QCOMPARE(w.Prompts.size(), 2);
+    }
+
+    void secondSaveReopensThePort()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        w.Window.SetSearchPeriod(300);
+        w.Click("imgRead");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+        logger->SetFaultMode(TFaultMode::Silent);
+        w.Click("imgSave");
+        QVERIFY(w.Window.CommForTests()->Handle() != 0);
+        // Longer than the logger's silence interval, or it sees one long block.
+        QTest::qWait(500);
+        w.Click("imgSave");
+        QTRY_COMPARE_WITH_TIMEOUT(logger->ReceivedFrames().size(), 3u, 5000);
+        QCOMPARE(w.Prompts.size(), 1);
+        QVERIFY(w.Window.CommForTests()->Handle() != 0);
+    }
+};
+
+QTEST_MAIN(TestReadSave)
+#include "tst_readsave.moc"
