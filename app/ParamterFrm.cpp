@@ -46,6 +46,15 @@ void ApplyFonts(QWidget *window)
     window->setFont(PixelFont(entryFamily, 16, false));
     for (auto *group : window->findChildren<QGroupBox *>())
         group->setFont(PixelFont(captionFamily, 21, true));
+    // The groups are opaque, in the working area's grey: they lie above the
+    // skin and are not dimmed with it while the About window is open.
+    for (auto *group : {"grb1", "grp2", "grp3", "grp1"}) {
+        auto *box = window->findChild<QGroupBox *>(QLatin1String(group));
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window, QColor(232, 235, 239));
+        box->setPalette(palette);
+        box->setAutoFillBackground(true);
+    }
     const QFont caption = PixelFont(captionFamily, 16, true);
     for (auto *label : window->findChildren<QLabel *>())
         label->setFont(caption);
