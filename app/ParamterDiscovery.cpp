@@ -120,6 +120,11 @@ void TParamter::CommReceiveData(TComm *, const std::uint8_t *Buffer, std::uint16
     }
 }
 
+void TParamter::ReceiveForTests(const std::uint8_t *Buffer, std::uint16_t Length)
+{
+    CommReceiveData(Comm, Buffer, Length);
+}
+
 void TParamter::HandleParameterRecord()
 {
     const QString serialNumber = QString::fromStdString(SerialNumberText(FRecvBuf));

@@ -48,6 +48,8 @@ public:
     TComm *CommForTests() const { return Comm; }
     QTimer *ReadTimerForTests() const { return tmrRead; }
     const QString &FoundPort() const { return FFoundPort; }
+    // A block delivered as if the serial component had received it.
+    void ReceiveForTests(const std::uint8_t *Buffer, std::uint16_t Length);
 
 protected:
     void showEvent(QShowEvent *event) override;
