@@ -48,13 +48,7 @@ bool TParamter::ConfirmQuit()
 {
     if (!Prompt::Show(this, TPromptKind::Confirm, QStringLiteral("Are you sure you want to quit the system?")))
         return false;
-    try {
-        if (Comm && Comm->Handle() != 0)
-            Comm->ClosePort();
-    } catch (const std::exception &e) {
-        Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
-    }
-    FixedWait();
+    ClosePortAndWait();
     return true;
 }
 

@@ -111,13 +111,18 @@ void TParamter::CommReceiveData(TComm *, const std::uint8_t *Buffer, std::uint16
         Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
     }
 
+    ClosePortAndWait();
+}
+
+void TParamter::ClosePortAndWait()
+{
     try {
         if (Comm->Handle() != 0)
             Comm->ClosePort();
-        FixedWait();
     } catch (const std::exception &e) {
         Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
     }
+    FixedWait();
 }
 
 void TParamter::ReceiveForTests(const std::uint8_t *Buffer, std::uint16_t Length)
@@ -154,13 +159,7 @@ void TParamter::imgBackClick()
 {
     ui->imgBack0->hide();
     tmrRead->stop();
-    try {
-        if (Comm->Handle() != 0)
-            Comm->ClosePort();
-        FixedWait();
-    } catch (const std::exception &e) {
-        Prompt::Show(this, TPromptKind::Plain, QString::fromUtf8(e.what()));
-    }
+    ClosePortAndWait();
     FCloseConfirmed = true;
     close();
 }

@@ -85,6 +85,8 @@ private:
     void CreateComm();
     void OpenPortFor(const QString &PortName);
     static void FixedWait();
+    // Closes the port if it is open, shows a failure, and lets the line settle.
+    void ClosePortAndWait();
     void imgReadClick();
     void tmrReadTimer();
     void SendProbe();
