@@ -57,6 +57,16 @@ public:
 
     void Click(const char *image) { QTest::mouseClick(Get(QLatin1String(image)), Qt::LeftButton); }
 
+    // Presses Read with a short search period and waits for the record.
+    bool ReadFromLogger()
+    {
+        const qsizetype before = Prompts.size();
+        Window.SetSearchPeriod(300);
+        Click("imgRead");
+        return QTest::qWaitFor([&] { return Prompts.size() > before; }, 10000)
+               && Prompts.last() == QLatin1String("Read Success");
+    }
+
     // Every parameter control's value, by name, to compare two states of the window.
     std::map<QString, QString> Snapshot() const
     {

@@ -176,9 +176,7 @@ private slots:
         TPrivateRuntime runtime;
         auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
         TTestWindow w;
-        w.Window.SetSearchPeriod(300);
-        w.Click("imgRead");
-        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+        QVERIFY(w.ReadFromLogger());
         logger->SetFaultMode(TFaultMode::BadCheck);
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
@@ -192,9 +190,7 @@ private slots:
         TPrivateRuntime runtime;
         auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
         TTestWindow w;
-        w.Window.SetSearchPeriod(300);
-        w.Click("imgRead");
-        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 10000);
+        QVERIFY(w.ReadFromLogger());
         logger->SetFaultMode(TFaultMode::Silent);
         w.Click("imgSave");
         QVERIFY(w.Window.CommForTests()->Handle() != 0);
