@@ -1,0 +1,125 @@
+#include "Comm.h"
+#include "ShownWindow.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+// The checks before a save: their order, their messages, where the focus goes,
+// and that a failed check ends the save with nothing sent.
+class TestValidation : public QObject
+{
+    Q_OBJECT
+
+    // "edtX=text; rbSingleAlarm=on; chkTemperatureH3=off; cbbPasswordStartup=1"
+    static void Apply(TShownWindow &w, const QString &settings)
+    {
+        for (const QString &setting : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString name = setting.section(QLatin1Char('='), 0, 0).trimmed();
+            const QString value = setting.section(QLatin1Char('='), 1);
+            if (auto *edit = w.Window.findChild<QLineEdit *>(name))
+                edit->setText(value);
+            else if (auto *combo = w.Window.findChild<QComboBox *>(name))
+                combo->setCurrentIndex(value.toInt());
+            else
+                w.Get<QAbstractButton>(name)->setChecked(value == QLatin1String("on"));
+        }
+    }
+
+private slots:
+    void checks_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");  // empty: the focus stays where it was
+
+        const QString valid = QStringLiteral("edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365;");
+        const QString passes = QStringLiteral("Can't Open the Port");  // the checks passed; nothing was read
+
+        QTest::newRow("fresh window") << QString() << "The Serial Number can not be empty and the Serial Number length is 9"
+                                      << "edtSerialNumber";
+        QTest::newRow("serial number of 8") << "edtSerialNumber=A5123456"
+                                            << "The Serial Number can not be empty and the Serial Number length is 9"
+                                            << "edtSerialNumber";
+        QTest::newRow("any 9 characters pass the length check")
+            << "edtSerialNumber=?? ??? ??; edtDeviceID=0A1B2C3D" << "The Service Life can not be empty" << "edtServiceLife";
+        QTest::newRow("device id of 7") << "edtSerialNumber=A05123456; edtDeviceID=0A1B2C3"
+                                        << "The Device ID can not be empty and the Device ID length is 8" << "edtDeviceID";
+        QTest::newRow("blank service life") << valid + "edtServiceLife=  \t "
+                                            << "The Service Life can not be empty" << "edtServiceLife";
+        QTest::newRow("calibration is disabled: message, no focus")
+            << valid + "edtCalibrationTemp= - " << "The Calibration Temperature can not be empty" << QString();
+        QTest::newRow("blank calibration humidity") << valid + "edtCalibrationHumidity="
+                                                    << "The Calibration Humidity can not be empty" << QString();
+        QTest::newRow("short password when enabled")
+            << valid + "cbbPasswordStartup=1; edtPassword=abc"
+            << "The Password can not be empty and the Password length is 6" << QString();
+        QTest::newRow("password not looked at when disabled") << valid + "edtPassword=abc" << passes << QString();
+        QTest::newRow("no alarm ignores empty thresholds") << valid + "rbNoAlarm=on" << passes << QString();
+
+        const QString multiple = valid + "rbMultipleAlarm=on;";
+        QTest::newRow("multiple: H3 first") << multiple << "The Temperature H3 can not be empty" << "edtTemperatureH3";
+        QTest::newRow("multiple: unticked empty row passes")
+            << multiple + "chkTemperatureH3=off" << "The Temperature H2 can not be empty" << "edtTemperatureH2";
+        QTest::newRow("multiple: lone minus in an unticked row fails, edit disabled")
+            << multiple + "chkTemperatureH3=off; edtTemperatureH3=-" << "The Temperature H3 can not be empty" << QString();
+        QTest::newRow("multiple: H1 and L1 always required")
+            << multiple + "chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; chkHumidityH1=off; chkHumidityL1=off"
+            << "The Temperature H1 can not be empty" << "edtTemperatureH1";
+        QTest::newRow("multiple: panel order, L1 before L2")
+            << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3"
+            << "The Temperature L1 can not be empty" << "edtTemperatureL1";
+        QTest::newRow("multiple: all filled")
+            << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
+                          "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20"
+            << passes << QString();
+
+        const QString single = valid + "rbSingleAlarm=on;";
+        QTest::newRow("single: H1 reported first") << single << "The Temperature H1 can not be empty" << "edtSingleH1";
+        QTest::newRow("single: lone minus") << single + "edtSingleH1=5; edtSingleL1= -"
+                                            << "The Temperature L1 can not be empty" << "edtSingleL1";
+        QTest::newRow("single: humidity rows share the messages")
+            << single + "edtSingleH1=5; edtSingleL1=1; edtSingleHumidityH1=90"
+            << "The Humidity L1 can not be empty" << "edtSingleHumidityL1";
+    }
+
+    void checks()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+
+        TShownWindow w;
+        Apply(w, settings);
+        QWidget *before = w.Get(QStringLiteral("cbbTimeZone"));
+        before->setFocus();
+
+        QTest::mouseClick(w.Get(QStringLiteral("imgSave")), Qt::LeftButton);
+
+        QCOMPARE(w.Prompts, QStringList{message});
+        QWidget *expected = focus.isEmpty() ? before : w.Get(focus);
+        QCOMPARE(w.Window.focusWidget(), expected);
+    }
+
+    void failedCheckStopsTheSearchAndSendsNothing()
+    {
+        TShownWindow w;
+        w.Window.ReadPortList = [](QStringList &list) { list = {QStringLiteral("/nonexistent/port")}; };
+        QTest::mouseClick(w.Get(QStringLiteral("imgRead")), Qt::LeftButton);
+        QVERIFY(w.Window.ReadTimerForTests()->isActive());
+
+        QTest::mousePress(w.Get(QStringLiteral("imgSave")), Qt::LeftButton);
+        QVERIFY(w.Get(QStringLiteral("imgSave0"))->isVisible());
+        QTest::mouseRelease(w.Get(QStringLiteral("imgSave")), Qt::LeftButton);
+
+        QCOMPARE(w.Prompts.size(), 1);
+        QVERIFY(!w.Window.ReadTimerForTests()->isActive());
+        QVERIFY(!w.Get(QStringLiteral("imgSave0"))->isVisible());
+        QCOMPARE(w.Window.CommForTests()->Handle(), std::intptr_t(0));
+    }
+};
+
+QTEST_MAIN(TestValidation)
+#include "tst_validation.moc"
