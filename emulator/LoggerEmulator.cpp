@@ -28,7 +28,7 @@ constexpr std::size_t MaxBlockSize = 4096;
 constexpr std::pair<TFaultMode, std::string_view> FaultNames[] = {
     {TFaultMode::None, "none"},       {TFaultMode::BadCheck, "bad-check"}, {TFaultMode::Split, "split"},
     {TFaultMode::Silent, "silent"},   {TFaultMode::Garbage, "garbage"},    {TFaultMode::Vanish, "vanish"},
-    {TFaultMode::Slow, "slow"},
+    {TFaultMode::Slow, "slow"},       {TFaultMode::Twice, "twice"},        {TFaultMode::Flood, "flood"},
 };
 
 std::string SystemError(const std::string &what)
@@ -197,6 +197,7 @@ void TLoggerEmulator::Serve()
     TSteadyClock::time_point lastWrite;
     TAnswer answer;
     int openers = 0;
+    bool lineFull = false;
 
     for (;;) {
         auto now = TSteadyClock::now();
@@ -211,12 +212,18 @@ void TLoggerEmulator::Serve()
         };
         if (!block.empty())
             wakeBy(lastRead + SilenceInterval);
-        if (answer.Pending() && !stopping)
+        // Bytes that fell due while the line was full are overdue: waking for
+        // them instead of for room would spin.
+        const bool waitForRoom = lineFull && openers > 0 && answer.Pending() && !stopping;
+        if (waitForRoom)
+            wakeBy(now + FullLineRetry);
+        else if (answer.Pending() && !stopping)
             wakeBy(answer.Due[answer.Next]);
         if (stopping)
             wakeBy(lastWrite + Linger);
 
-        pollfd fds[3] = {{FWakeRead, POLLIN, 0}, {FMaster, POLLIN, 0}, {FInotify, POLLIN, 0}};
+        const short masterEvents = waitForRoom ? POLLIN | POLLOUT : POLLIN;
+        pollfd fds[3] = {{FWakeRead, POLLIN, 0}, {FMaster, masterEvents, 0}, {FInotify, POLLIN, 0}};
         timespec timeout {};
         if (wake)
             timeout = ToTimespec(*wake - now);
@@ -255,11 +262,21 @@ void TLoggerEmulator::Serve()
             std::size_t end = answer.Next;
             while (end < answer.Bytes.size() && answer.Due[end] <= now)
                 ++end;
-            // Nobody at the other end: like a real line, the bytes are lost. A full
-            // input queue (the tool not reading) loses them in the same way.
-            if (openers > 0 && ::write(FMaster, answer.Bytes.data() + answer.Next, end - answer.Next) > 0)
+            lineFull = false;
+            if (openers == 0) {
+                // Nobody at the other end: like a real line, the bytes are lost.
+                answer.Next = end;
+            } else if (const ssize_t n = ::write(FMaster, answer.Bytes.data() + answer.Next, end - answer.Next);
+                       n > 0) {
                 lastWrite = now;
-            answer.Next = end;
+                answer.Next += static_cast<std::size_t>(n);
+                lineFull = answer.Next < end;
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                // A flood outruns the tool's input queue; the rest waits for room.
+                lineFull = true;
+            } else {
+                answer.Next = end;
+            }
         }
     }
 }
@@ -331,8 +348,10 @@ void TLoggerEmulator::Schedule(TAnswer &answer, TBytes bytes, TFaultMode fault, 
 {
     if (fault == TFaultMode::BadCheck) {
         ++bytes[bytes.size() - 2];
-    } else if (fault == TFaultMode::Garbage) {
-        bytes.resize(std::uniform_int_distribution<std::size_t>(7, FrameBufferSize)(FRandom));
+    } else if (fault == TFaultMode::Garbage || fault == TFaultMode::Flood) {
+        bytes.resize(fault == TFaultMode::Flood
+                         ? FloodSize
+                         : std::uniform_int_distribution<std::size_t>(7, FrameBufferSize)(FRandom));
         std::uniform_int_distribution<int> value(0, 255);
         for (auto &b : bytes)
             b = static_cast<std::uint8_t>(value(FRandom));
@@ -347,13 +366,21 @@ void TLoggerEmulator::Schedule(TAnswer &answer, TBytes bytes, TFaultMode fault, 
     } else {
         answer = TAnswer{};
     }
-    const std::chrono::microseconds step = fault == TFaultMode::Slow ? SlowByteTime : ByteTime;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        TSteadyClock::time_point due = start + static_cast<std::int64_t>(i) * step;
-        if (fault == TFaultMode::Split && i >= SplitAfter)
-            due += SplitPause;
-        answer.Bytes.push_back(bytes[i]);
-        answer.Due.push_back(due);
+    // A flood at 9600 baud would take over a minute; it comes as fast as the line takes it.
+    const std::chrono::microseconds step = fault == TFaultMode::Slow    ? SlowByteTime
+                                           : fault == TFaultMode::Flood ? std::chrono::microseconds::zero()
+                                                                        : ByteTime;
+    const int copies = fault == TFaultMode::Twice ? 2 : 1;
+    for (int copy = 0; copy < copies; ++copy) {
+        if (copy > 0)
+            start = answer.Due.back() + ByteTime + TwicePause;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            TSteadyClock::time_point due = start + static_cast<std::int64_t>(i) * step;
+            if (fault == TFaultMode::Split && i >= SplitAfter)
+                due += SplitPause;
+            answer.Bytes.push_back(bytes[i]);
+            answer.Due.push_back(due);
+        }
     }
 }
 

@@ -23,6 +23,8 @@ enum class TFaultMode {
     Garbage,   // random bytes instead of the answer
     Vanish,    // the next request hangs up the line for good
     Slow,      // a long gap between bytes, yet short enough to stay one block
+    Twice,     // the answer again after a pause, so that the tool sees it as a second block
+    Flood,     // 64 KiB of random bytes instead of the answer, as fast as the line takes them
 };
 
 std::optional<TFaultMode> FaultModeFromName(std::string_view name);
@@ -47,6 +49,11 @@ public:
     static constexpr std::size_t SplitAfter = 100;
     static constexpr TMilliseconds SplitPause{300};
     static constexpr TMilliseconds SlowByteTime{150};
+    static constexpr TMilliseconds TwicePause{500};
+    static constexpr std::size_t FloodSize = 64 * 1024;
+    // How often a line that took no more bytes is tried again, in case the
+    // pseudo-terminal never says it has room.
+    static constexpr TMilliseconds FullLineRetry{20};
     // Bytes still travelling when a line closes are lost, so the emulator waits
     // this long after its last byte before it hangs up on a stop.
     static constexpr TMilliseconds Linger{200};

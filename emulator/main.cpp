@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
                                    QStringLiteral("ms"), defaultDelay);
     const QCommandLineOption fault(
         QStringLiteral("fault"),
-        QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish or slow."),
+        QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish, slow, twice or flood."),
         QStringLiteral("mode"), QStringLiteral("none"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Print every frame in hex on stderr."));
     parser.addOptions({name, serial, delay, fault, log});

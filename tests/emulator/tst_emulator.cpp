@@ -306,13 +306,18 @@ void TstEmulator::answerShapeUnderFault_data()
     QTest::addColumn<bool>("write");
     QTest::addColumn<QList<int>>("blockSizes");
     QTest::addColumn<bool>("sound");
+    QTest::addColumn<int>("copies");  // of the answer; 0 when the bytes are no answer at all
     QTest::addColumn<int>("minSpanMs");
+    QTest::addColumn<int>("maxSpanMs");
 
-    // 204 bytes at 9600 baud take about 212 ms.
-    QTest::newRow("none") << TFaultMode::None << false << QList<int>{204} << true << 150;
-    QTest::newRow("bad-check") << TFaultMode::BadCheck << false << QList<int>{204} << false << 150;
-    QTest::newRow("split") << TFaultMode::Split << false << QList<int>{100, 104} << true << 0;
-    QTest::newRow("slow") << TFaultMode::Slow << true << QList<int>{7} << true << 800;
+    // 204 bytes at 9600 baud take about 212 ms; 64 KiB would take over a minute.
+    QTest::newRow("none") << TFaultMode::None << false << QList<int>{204} << true << 1 << 150 << 2000;
+    QTest::newRow("bad-check") << TFaultMode::BadCheck << false << QList<int>{204} << false << 1 << 150 << 2000;
+    QTest::newRow("split") << TFaultMode::Split << false << QList<int>{100, 104} << true << 1 << 0 << 2000;
+    QTest::newRow("slow") << TFaultMode::Slow << true << QList<int>{7} << true << 1 << 800 << 5000;
+    QTest::newRow("twice") << TFaultMode::Twice << false << QList<int>{204, 204} << true << 2 << 150 << 2000;
+    QTest::newRow("twice, acknowledgement") << TFaultMode::Twice << true << QList<int>{7, 7} << true << 2 << 0 << 2000;
+    QTest::newRow("flood") << TFaultMode::Flood << false << QList<int>{64 * 1024} << false << 0 << 0 << 5000;
 }
 
 void TstEmulator::answerShapeUnderFault()
@@ -321,7 +326,9 @@ void TstEmulator::answerShapeUnderFault()
     QFETCH(bool, write);
     QFETCH(QList<int>, blockSizes);
     QFETCH(bool, sound);
+    QFETCH(int, copies);
     QFETCH(int, minSpanMs);
+    QFETCH(int, maxSpanMs);
 
     TLoggerEmulator emulator("ttyTEST");
     emulator.SetFaultMode(fault);
@@ -340,24 +347,32 @@ void TstEmulator::answerShapeUnderFault()
     while (!block.Bytes.empty()) {
         sizes << int(block.Bytes.size());
         all.insert(all.end(), block.Bytes.begin(), block.Bytes.end());
-        if (block.Bytes.size() == 204 || sizes.size() == blockSizes.size())
+        if (sizes.size() == blockSizes.size())
             break;
         block = ReadBlock(fd, 1000ms);
     }
-    QVERIFY(ReadBlock(fd, 500ms).Bytes.empty());
+    QVERIFY(ReadBlock(fd, 700ms).Bytes.empty());
     ::close(fd);
 
     QCOMPARE(sizes, blockSizes);
-    QCOMPARE(Sound(all), sound);
-    QCOMPARE(all.size(), expected.size());
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const bool checkByte = i == all.size() - 2;
-        if (!(fault == TFaultMode::BadCheck && checkByte))
-            QCOMPARE(all[i], expected[i]);
+    if (copies == 0) {
+        QVERIFY(!Sound(all));
+    } else {
+        QCOMPARE(all.size(), expected.size() * copies);
+        for (int copy = 0; copy < copies; ++copy) {
+            const TBytes answer(all.begin() + copy * expected.size(), all.begin() + (copy + 1) * expected.size());
+            QCOMPARE(Sound(answer), sound);
+            for (std::size_t i = 0; i < answer.size(); ++i) {
+                const bool checkByte = i == answer.size() - 2;
+                if (!(fault == TFaultMode::BadCheck && checkByte))
+                    QCOMPARE(answer[i], expected[i]);
+            }
+        }
     }
     // The request ends after 200 ms of silence, then comes the delay.
     QVERIFY(first.First - sent >= 450ms);
     QVERIFY(first.Last - first.First >= std::chrono::milliseconds(minSpanMs));
+    QVERIFY(first.Last - first.First <= std::chrono::milliseconds(maxSpanMs));
 }
 
 void TstEmulator::garbageNeverPassesCheck()
@@ -424,9 +439,19 @@ void TstEmulator::idleLineCostsNoCpu()
     QCOMPARE(Exchange(emulator.SlavePath(), Probe).size(), FrameBufferSize);
     QVERIFY2(cpuOverOneSecond() < 50, "after the tool closed the line");
 
-    const int fd = Open(emulator.SlavePath());
+    int fd = Open(emulator.SlavePath());
     QVERIFY(fd >= 0);
     QVERIFY2(cpuOverOneSecond() < 50, "while the tool holds the line");
+    ::close(fd);
+
+    // The flood fills the line and waits for room that never comes.
+    emulator.SetFaultMode(TFaultMode::Flood);
+    emulator.SetAnswerDelay(0ms);
+    fd = Open(emulator.SlavePath());
+    QVERIFY(fd >= 0);
+    QVERIFY(Send(fd, Probe));
+    QTest::qWait(500);
+    QVERIFY2(cpuOverOneSecond() < 50, "while a flood waits for a tool that does not read");
     ::close(fd);
 }
 
