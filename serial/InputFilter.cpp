@@ -4,6 +4,9 @@ std::size_t TInputFilter::Apply(std::uint8_t *data, std::size_t size, const TInp
 {
     if (!options.Marked)
         FState = TState::Plain;
+    // The usual case, and the reader's hottest loop under a flood.
+    if (!options.Marked && !options.IgnoreNull)
+        return size;
     std::size_t kept = 0;
     const auto emit = [&](std::uint8_t c) {
         if (!(options.IgnoreNull && c == 0))
