@@ -4,6 +4,8 @@
 #include "PortMap.h"
 #include "SerialPlatform.h"
 
+#include <QSocketNotifier>
+
 #include <cstring>
 #include <new>
 
@@ -14,30 +16,40 @@ constexpr int WorkerStopLimitMs = 10000;
 
 } // namespace
 
+// Lives on the owner's thread and hands the workers' notifications to
+// NotifyWndProc one at a time, each in its own pass of the event loop, so that a
+// handler showing a modal box receives the next one inside that box's loop.
 class TComm::TNotifyWindow : public QObject {
 public:
-    explicit TNotifyWindow(TComm *owner)
+    TNotifyWindow(TComm *owner, TNotifyQueue &queue)
         : FOwner(owner)
+        , FQueue(queue)
+        , FNotifier(queue.Wake().Native(), QSocketNotifier::Read)
     {
-    }
-
-    bool event(QEvent *event) override
-    {
-        // Before the first look at the event, which a worker may have made.
-        TCommEvent::ReceiveHandOver();
-        if (!TCommEvent::IsCommEvent(event))
-            return QObject::event(event);
-        FOwner->NotifyWndProc(static_cast<const TCommEvent &>(*event));
-        return true;
+        connect(&FNotifier, &QSocketNotifier::activated, this, &TNotifyWindow::DeliverOne);
     }
 
 private:
+    void DeliverOne()
+    {
+        // Consumed before taking, so a notification posted meanwhile sets it again.
+        FQueue.Wake().Consume();
+        std::optional<TCommNotification> notification = FQueue.Take();
+        if (!FQueue.Empty())
+            FQueue.Wake().Set();
+        if (notification)
+            FOwner->NotifyWndProc(*notification);
+    }
+
     TComm *const FOwner;
+    TNotifyQueue &FQueue;
+    QSocketNotifier FNotifier;
 };
 
 TComm::TComm(QObject *Owner)
     : QObject(Owner)
-    , FNotifyWindow(std::make_unique<TNotifyWindow>(this))
+    , FNotifyQueue(std::make_unique<TNotifyQueue>())
+    , FNotifyWindow(std::make_unique<TNotifyWindow>(this, *FNotifyQueue))
 {
 }
 
@@ -65,14 +77,14 @@ void TComm::OpenPort()
 
     auto stopEvent = std::make_unique<SerialPlatform::TEvent>();
     auto sendQueue = std::make_unique<TSendQueue>();
-    if (!stopEvent->Valid() || !sendQueue->Valid())
+    if (!stopEvent->Valid() || !sendQueue->Valid() || !FNotifyQueue->Valid())
         throw ECommsError("Unable to create event");
 
-    auto reader = std::make_unique<TReadThread>(*port, *stopEvent, FNotifyWindow.get());
+    auto reader = std::make_unique<TReadThread>(*port, *stopEvent, *FNotifyQueue);
     if (!reader->Begin())
         throw ECommsError("Unable to create read thread");
     auto writer =
-        std::make_unique<TWriteThread>(*port, *stopEvent, FNotifyWindow.get(), *sendQueue, FSendQueueEmpty);
+        std::make_unique<TWriteThread>(*port, *stopEvent, *FNotifyQueue, *sendQueue, FSendQueueEmpty);
     if (!writer->Begin()) {
         stopEvent->Set();
         port->Purge(true, false);
@@ -128,7 +140,7 @@ std::intptr_t TComm::Handle() const
     return FPort ? FPort->Handle() : 0;
 }
 
-void TComm::NotifyWndProc(const TCommEvent &Message)
+void TComm::NotifyWndProc(const TCommNotification &Message)
 {
     // Each handler is called through a copy, so one may reassign itself.
     switch (Message.Message) {

@@ -21,7 +21,8 @@ enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
 enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
 
 class TComm;
-class TCommEvent;
+struct TCommNotification;
+class TNotifyQueue;
 class TReadThread;
 class TWriteThread;
 class TSendQueue;
@@ -122,7 +123,7 @@ public:
 private:
     class TNotifyWindow;
 
-    void NotifyWndProc(const TCommEvent &Message);
+    void NotifyWndProc(const TCommNotification &Message);
     SerialPlatform::TLineSettings LineSettings() const;
     SerialPlatform::TTimeouts Timeouts() const;
     template<typename T>
@@ -134,6 +135,7 @@ private:
     std::unique_ptr<TWriteThread> FWriter;
     std::unique_ptr<SerialPlatform::TPort> FPort;
     std::unique_ptr<SerialPlatform::TEvent> FStopEvent;
+    std::unique_ptr<TNotifyQueue> FNotifyQueue;
     std::unique_ptr<TNotifyWindow> FNotifyWindow;
     // A hint shared with the writer, never a synchronisation point.
     std::atomic<bool> FSendQueueEmpty{true};

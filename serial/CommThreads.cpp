@@ -1,7 +1,5 @@
 #include "CommThreads.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -24,10 +22,6 @@ constexpr std::uint64_t LongestLimitMs = 1'000'000'000'000;
 // Modem lines and error counters cannot be waited for together with the data,
 // so they are looked at this often, and only on devices that have them.
 constexpr auto LineEventPeriod = 100ms;
-
-// Qt's event queue hands events over under a lock the race detector cannot see;
-// posting releases this counter and receiving acquires it.
-std::atomic<std::uint64_t> HandOver{0};
 
 // An interval of MAXDWORD, with no total limit or with a total multiplier of
 // MAXDWORD, asks for what has arrived as soon as anything has.
@@ -54,43 +48,38 @@ std::optional<TClock::duration> TotalLimit(const TTimeouts &t)
 
 } // namespace
 
-TCommEvent::TCommEvent(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
-                       std::unique_ptr<std::uint8_t[]> block)
-    : QEvent(static_cast<QEvent::Type>(QEvent::User + message))
-    , Message(message)
-    , WParam(wParam)
-    , LParam(lParam)
-    , Block(std::move(block))
+bool TNotifyQueue::Post(TCommNotification notification)
 {
+    try {
+        const std::lock_guard lock(FLock);
+        FItems.push_back(std::move(notification));
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    FWake.Set();
+    return true;
 }
 
-TCommEvent::~TCommEvent()
+std::optional<TCommNotification> TNotifyQueue::Take()
 {
-    // Events still queued when the receiver goes are deleted without being received.
-    ReceiveHandOver();
+    const std::lock_guard lock(FLock);
+    if (FItems.empty())
+        return std::nullopt;
+    TCommNotification notification = std::move(FItems.front());
+    FItems.pop_front();
+    return notification;
 }
 
-bool TCommEvent::IsCommEvent(const QEvent *event)
+bool TNotifyQueue::Empty()
 {
-    const int type = event->type();
-    return type >= QEvent::User + static_cast<int>(WM_COMM_RXDATA)
-           && type <= QEvent::User + static_cast<int>(WM_COMM_TXEMPTY);
+    const std::lock_guard lock(FLock);
+    return FItems.empty();
 }
 
-void TCommEvent::ReceiveHandOver()
-{
-    [[maybe_unused]] const std::uint64_t seen = HandOver.load(std::memory_order_acquire);
-}
-
-bool PostNotification(QObject *notifyWindow, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
+bool PostNotification(TNotifyQueue &notifyWindow, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
                       std::unique_ptr<std::uint8_t[]> block)
 {
-    auto *event = new (std::nothrow) TCommEvent(message, wParam, lParam, std::move(block));
-    if (event == nullptr)
-        return false;
-    HandOver.fetch_add(1, std::memory_order_release);
-    QCoreApplication::postEvent(notifyWindow, event);
-    return true;
+    return notifyWindow.Post(TCommNotification{message, wParam, lParam, std::move(block)});
 }
 
 bool TSendQueue::Push(TSendBlock block)
@@ -160,7 +149,7 @@ void TCommThread::Run()
 }
 
 TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,
-                         QObject *notifyWindow)
+                         TNotifyQueue &notifyWindow)
     : PortHandle(portHandle)
     , StopEvent(stopEvent)
     , NotifyWindow(notifyWindow)
@@ -291,7 +280,7 @@ void TReadThread::PostHangup()
 }
 
 TWriteThread::TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,
-                           QObject *notifyWindow, TSendQueue &queue, std::atomic<bool> &sendQueueEmpty)
+                           TNotifyQueue &notifyWindow, TSendQueue &queue, std::atomic<bool> &sendQueueEmpty)
     : PortHandle(portHandle)
     , StopEvent(stopEvent)
     , NotifyWindow(notifyWindow)

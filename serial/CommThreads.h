@@ -2,8 +2,6 @@
 
 #include "SerialPlatform.h"
 
-#include <QEvent>
-
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -15,8 +13,7 @@
 #include <thread>
 
 // Notifications keep the message numbers of the component's first platform:
-// its first user message number plus 1 to 5. Each travels as a posted event
-// whose type is QEvent::User plus that number.
+// its first user message number plus 1 to 5.
 inline constexpr std::uint32_t CommMessageBase = 0x400;
 inline constexpr std::uint32_t WM_COMM_RXDATA = CommMessageBase + 1;
 inline constexpr std::uint32_t WM_COMM_RXERROR = CommMessageBase + 2;
@@ -26,26 +23,37 @@ inline constexpr std::uint32_t WM_COMM_TXEMPTY = CommMessageBase + 5;
 
 inline constexpr std::size_t ReadBufferSize = 2048;
 
-class TCommEvent : public QEvent {
-public:
-    TCommEvent(std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
-               std::unique_ptr<std::uint8_t[]> block = nullptr);
-    ~TCommEvent() override;
-
-    static bool IsCommEvent(const QEvent *event);
-    // Makes what the posting thread wrote visible to the receiving thread.
-    static void ReceiveHandOver();
-
-    const std::uint32_t Message;
-    const std::uint32_t WParam;
-    const std::uint32_t LParam;
-    // WParam bytes and a zero byte; released with the event.
-    const std::unique_ptr<std::uint8_t[]> Block;
+struct TCommNotification {
+    std::uint32_t Message = 0;
+    std::uint32_t WParam = 0;
+    std::uint32_t LParam = 0;
+    // WParam bytes and a zero byte; released with the notification.
+    std::unique_ptr<std::uint8_t[]> Block;
 };
 
-// Events of one thread reach the receiver in the order posted. False when the
-// event could not be made.
-bool PostNotification(QObject *notifyWindow, std::uint32_t message, std::uint32_t wParam = 0,
+// The way from the workers to the owner's thread. The workers never call into
+// Qt: Qt's own event queue hands over under locks that the race detector cannot
+// see, so a queue of our own and an event that the owner's event loop watches
+// carry the notifications instead. Those of one worker arrive in the order posted.
+class TNotifyQueue {
+public:
+    bool Valid() const { return FWake.Valid(); }
+    // Any thread. False when the notification could not be queued.
+    bool Post(TCommNotification notification);
+    // The owner's thread: the oldest notification, if any.
+    std::optional<TCommNotification> Take();
+    bool Empty();
+    // Set while notifications wait; the owner consumes it before taking them.
+    SerialPlatform::TEvent &Wake() { return FWake; }
+
+private:
+    std::mutex FLock;
+    std::deque<TCommNotification> FItems;
+    SerialPlatform::TEvent FWake;
+};
+
+// False when the notification could not be made or queued.
+bool PostNotification(TNotifyQueue &notifyWindow, std::uint32_t message, std::uint32_t wParam = 0,
                       std::uint32_t lParam = 0, std::unique_ptr<std::uint8_t[]> block = nullptr);
 
 struct TSendBlock {
@@ -100,7 +108,7 @@ private:
 
 class TReadThread : public TCommThread {
 public:
-    TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, QObject *notifyWindow);
+    TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow);
 
 protected:
     void Execute() override;
@@ -116,7 +124,7 @@ private:
 
     SerialPlatform::TPort &PortHandle;
     const SerialPlatform::TEvent &StopEvent;
-    QObject *const NotifyWindow;
+    TNotifyQueue &NotifyWindow;
 
     std::array<std::uint8_t, ReadBufferSize> FBuffer{};
     std::size_t FCount = 0;
@@ -127,7 +135,7 @@ private:
 
 class TWriteThread : public TCommThread {
 public:
-    TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, QObject *notifyWindow,
+    TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow,
                  TSendQueue &queue, std::atomic<bool> &sendQueueEmpty);
 
 protected:
@@ -139,7 +147,7 @@ private:
 
     SerialPlatform::TPort &PortHandle;
     const SerialPlatform::TEvent &StopEvent;
-    QObject *const NotifyWindow;
+    TNotifyQueue &NotifyWindow;
     TSendQueue &Queue;
     std::atomic<bool> &SendQueueEmpty;
 };

@@ -75,10 +75,10 @@ void TestCommLifecycle::openFailures()
 {
     QFETCH(QString, name);
     TPtyPair pty;
+    TComm comm;  // holds its notification event for its whole life
     const int descriptors = OpenDescriptors();
     const int threads = RunningThreads();
 
-    TComm comm;
     TRecorder recorder(comm);
     ConfigureLikeTheWindow(comm, name);
     QCOMPARE(OpenError(comm), QStringLiteral("Can't Open the Port"));
