@@ -19,7 +19,8 @@ namespace Ui { class TParamter; }
 
 // The one working window. Its behaviour is split over files by concern:
 //   ParamterFrm.cpp         creation, FormShow, the control-value adapter's wiring
-//   ParamterRules.cpp       enabling methods, change and click handlers, key filters
+//   ParamterRules.cpp       enabling methods, change and click handlers
+//   ParamterKeyFilters.cpp  the key filters and the length limits of typing and pasting
 //   ParamterDiscovery.cpp   Read, the search timer, the probe, received blocks, Back
 //   ParamterValidation.cpp  CheckParameters
 //   ParamterSave.cpp        Save and the write frame
@@ -72,6 +73,8 @@ private:
     void chkTemperatureL2Click();
     void chkHumidityH1Click();
     void chkHumidityL1Click();
+
+    // ParamterKeyFilters.cpp
     // A key filter sets Key to the null character to refuse it.
     void edtSerialNumberKeyPress(QLineEdit *Sender, QChar &Key);
     void edtHexKeyPress(QLineEdit *Sender, QChar &Key);

@@ -1,0 +1,368 @@
+#include "ParamterFrm.h"
+
+#include "ui_ParamterFrm.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <functional>
+
+
+namespace {
+
+enum class TFilter { SerialNumber, Hex, Int, Char, Number };
+
+struct TTypingRule {
+    const char *Edit;
+    TFilter Filter;
+    int Limit;  // 0: none
+};
+
+constexpr TTypingRule TypingRules[] = {
+    {"edtSerialNumber", TFilter::SerialNumber, 9},
+    {"edtDeviceID", TFilter::Hex, 8},
+    {"edtServiceLife", TFilter::Int, 4},
+    {"edtPassword", TFilter::Char, 6},
+    {"edtCalibrationTemp", TFilter::Number, 0},
+    {"edtCalibrationHumidity", TFilter::Number, 0},
+    {"edtSingleH1", TFilter::Number, 0},
+    {"edtSingleL1", TFilter::Number, 0},
+    {"edtSingleHumidityH1", TFilter::Number, 0},
+    {"edtSingleHumidityL1", TFilter::Number, 0},
+    {"edtTemperatureH3", TFilter::Number, 0},
+    {"edtTemperatureH2", TFilter::Number, 0},
+    {"edtTemperatureH1", TFilter::Number, 0},
+    {"edtTemperatureL1", TFilter::Number, 0},
+    {"edtTemperatureL2", TFilter::Number, 0},
+    {"edtHumidityH1", TFilter::Number, 0},
+    {"edtHumidityL1", TFilter::Number, 0},
+};
+
+constexpr int TripInfoLimit = 99;
+
+const TTypingRule *RuleFor(const QObject *edit)
+{
+    for (const TTypingRule &rule : TypingRules) {
+        if (edit->objectName() == QLatin1String(rule.Edit))
+            return &rule;
+    }
+    return nullptr;
+}
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsAsciiLetter(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsHexLetter(QChar c) { return (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
+
+// Backspace, tab and carriage return pass every filter; they edit, they are not text.
+bool IsEditingKey(QChar c) { return c == u'\b' || c == u'\t' || c == u'\r'; }
+
+// Each filter decides on the edit's whole text as it is before the key.
+bool Accepts(TFilter filter, const QString &text, QChar key)
+{
+    if (IsEditingKey(key))
+        return true;
+    switch (filter) {
+    case TFilter::SerialNumber:
+        return IsDigit(key) || (text.isEmpty() && IsAsciiLetter(key));
+    case TFilter::Hex:
+        return IsDigit(key) || IsHexLetter(key);
+    case TFilter::Int:
+        return IsDigit(key);
+    case TFilter::Char:
+        return IsDigit(key) || IsAsciiLetter(key);
+    case TFilter::Number:
+        return IsDigit(key) || key == u'-' || (key == u'.' && !text.contains(u'.'));
+    }
+    return false;
+}
+
+// What a key press types as the filters see it: Ctrl with a letter types its
+// control character (Ctrl+V is 0x16), and keys that edit without typing
+// (arrows, Delete, Home) type nothing and are never filtered.
+QString TypedText(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Backspace: return QStringLiteral("\b");
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return QStringLiteral("\t");
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return QStringLiteral("\r");
+    case Qt::Key_Delete: return {};
+    default: break;
+    }
+    const Qt::KeyboardModifiers chord = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+    if (chord == Qt::ControlModifier && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
+        return QString(QChar(event->key() - Qt::Key_A + 1));
+    return event->text();
+}
+
+// Pasted or composed text goes in as if its characters were typed one after
+// another: each passes the edit's filter and limit on the text as it would be
+// by then, and refused characters are dropped.
+void InsertTyped(QLineEdit *edit, const TTypingRule &rule, const QString &text)
+{
+    QString simulated = edit->text();
+    const bool hadSelection = edit->hasSelectedText();
+    const qsizetype selectionStart = hadSelection ? edit->selectionStart() : edit->cursorPosition();
+    const qsizetype selectionLength = hadSelection ? edit->selectedText().size() : 0;
+    bool selectionPending = hadSelection;
+    qsizetype pos = selectionStart;
+    const qsizetype limit = rule.Limit > 0 ? rule.Limit : edit->maxLength();
+    QString accepted;
+
+    for (QChar key : text) {
+        if (IsEditingKey(key) || !Accepts(rule.Filter, simulated, key))
+            continue;
+        const qsizetype replaced = selectionPending ? selectionLength : 0;
+        if (simulated.size() - replaced + 1 > limit)
+            break;
+        if (selectionPending) {
+            simulated.remove(selectionStart, selectionLength);
+            selectionPending = false;
+        }
+        simulated.insert(pos++, key);
+        accepted += key;
+    }
+    if (!accepted.isEmpty())
+        edit->insert(accepted);
+}
+
+// The memo's length counts a line break as CR LF, the two characters it takes
+// when the text is sent.
+qsizetype WireLength(QString plain)
+{
+    plain.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    return plain.size() + plain.count(u'\n');
+}
+
+qsizetype MemoRoom(const QPlainTextEdit *memo)
+{
+    return TripInfoLimit - WireLength(memo->toPlainText()) + WireLength(memo->textCursor().selectedText());
+}
+
+void InsertLimited(QPlainTextEdit *memo, QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    qsizetype room = MemoRoom(memo);
+    qsizetype n = 0;
+    for (; n < text.size(); ++n) {
+        const qsizetype cost = text.at(n) == u'\n' ? 2 : 1;
+        if (cost > room)
+            break;
+        room -= cost;
+    }
+    if (n > 0)
+        memo->insertPlainText(text.left(n));
+}
+
+QString ClipboardText(QClipboard::Mode mode = QClipboard::Clipboard)
+{
+    return QGuiApplication::clipboard()->text(mode);
+}
+
+void Popup(QMenu *menu, const QPoint &globalPos)
+{
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
+}
+
+// The line edit's own menu names no action to reroute, so the filtered edits
+// build theirs. It shows no shortcuts: the filters refuse the control
+// characters of Ctrl+Z, Ctrl+C and Ctrl+V, as they refuse every control character.
+QMenu *LineEditMenu(QLineEdit *edit, std::function<void()> paste)
+{
+    auto *menu = new QMenu(edit);
+    const auto add = [menu](const char *name, const QString &text, bool enabled, auto slot) {
+        QAction *action = menu->addAction(text, std::move(slot));
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+    };
+    const bool selected = edit->hasSelectedText();
+    add("edit-undo", QLineEdit::tr("&Undo"), edit->isUndoAvailable(), [edit] { edit->undo(); });
+    add("edit-redo", QLineEdit::tr("&Redo"), edit->isRedoAvailable(), [edit] { edit->redo(); });
+    menu->addSeparator();
+    add("edit-cut", QLineEdit::tr("Cu&t"), selected, [edit] { edit->cut(); });
+    add("edit-copy", QLineEdit::tr("&Copy"), selected, [edit] { edit->copy(); });
+    add("edit-paste", QLineEdit::tr("&Paste"), !ClipboardText().isEmpty(), std::move(paste));
+    add("edit-delete", QLineEdit::tr("Delete"), selected, [edit] { edit->del(); });
+    menu->addSeparator();
+    add("select-all", QLineEdit::tr("Select All"), !edit->text().isEmpty(), [edit] { edit->selectAll(); });
+    return menu;
+}
+
+// The memo's standard menu, with its Paste action sent through the length limit.
+QMenu *MemoMenu(QPlainTextEdit *memo, const QPoint &pos)
+{
+    QMenu *menu = memo->createStandardContextMenu(pos);
+    if (auto *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
+        QObject::disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        QObject::connect(paste, &QAction::triggered, memo, [memo] { InsertLimited(memo, ClipboardText()); });
+    }
+    return menu;
+}
+
+bool IsMiddleRelease(const QEvent *event)
+{
+    return event->type() == QEvent::MouseButtonRelease
+           && static_cast<const QMouseEvent *>(event)->button() == Qt::MiddleButton;
+}
+
+bool FilterMemo(QPlainTextEdit *memo, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Paste)) {
+            InsertLimited(memo, ClipboardText());
+            return true;
+        }
+        const QString typed = TypedText(key);
+        if (typed.size() > 1) {
+            InsertLimited(memo, typed);
+            return true;
+        }
+        qsizetype cost = 0;
+        if (typed == QLatin1String("\r"))
+            cost = 2;
+        else if (typed.size() == 1 && typed.front().isPrint())
+            cost = 1;
+        return cost > MemoRoom(memo);
+    }
+    case QEvent::InputMethod:
+        InsertLimited(memo, static_cast<QInputMethodEvent *>(event)->commitString());
+        return true;
+    case QEvent::ContextMenu: {
+        const auto *request = static_cast<QContextMenuEvent *>(event);
+        Popup(MemoMenu(memo, request->pos()), request->globalPos());
+        return true;
+    }
+    default:
+        if (IsMiddleRelease(event)) {
+            if (QGuiApplication::clipboard()->supportsSelection())
+                InsertLimited(memo, ClipboardText(QClipboard::Selection));
+            return true;
+        }
+        return false;
+    }
+}
+
+} // namespace
+
+void TParamter::edtSerialNumberKeyPress(QLineEdit *Sender, QChar &Key)
+{
+    if (!Accepts(TFilter::SerialNumber, Sender->text(), Key))
+        Key = QChar();
+}
+
+void TParamter::edtHexKeyPress(QLineEdit *Sender, QChar &Key)
+{
+    if (!Accepts(TFilter::Hex, Sender->text(), Key))
+        Key = QChar();
+}
+
+void TParamter::edtIntKeyPress(QLineEdit *Sender, QChar &Key)
+{
+    if (!Accepts(TFilter::Int, Sender->text(), Key))
+        Key = QChar();
+}
+
+void TParamter::edtCharKeyPress(QLineEdit *Sender, QChar &Key)
+{
+    if (!Accepts(TFilter::Char, Sender->text(), Key))
+        Key = QChar();
+}
+
+void TParamter::edtNumberKeyPress(QLineEdit *Sender, QChar &Key)
+{
+    if (!Accepts(TFilter::Number, Sender->text(), Key))
+        Key = QChar();
+}
+
+void TParamter::InstallKeyFilters()
+{
+    for (const TTypingRule &rule : TypingRules) {
+        auto *edit = findChild<QLineEdit *>(QLatin1String(rule.Edit));
+        // Composed text and drops would reach the edit without a key press.
+        edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+        edit->setAcceptDrops(false);
+        edit->installEventFilter(this);
+    }
+    QPlainTextEdit *memo = ui->mmoTripInfo;
+    memo->setTabChangesFocus(true);
+    memo->setAttribute(Qt::WA_InputMethodEnabled, false);
+    memo->setAcceptDrops(false);
+    memo->viewport()->setAcceptDrops(false);
+    memo->installEventFilter(this);
+    memo->viewport()->installEventFilter(this);
+}
+
+// Returns true when the event is consumed: a refused key, or text that went in
+// through the filters instead of the edit's own paste.
+bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::MouseButtonRelease:
+        break;
+    default:
+        return false;
+    }
+    if (watched == ui->mmoTripInfo || watched == ui->mmoTripInfo->viewport())
+        return FilterMemo(ui->mmoTripInfo, event);
+
+    auto *edit = qobject_cast<QLineEdit *>(watched);
+    const TTypingRule *rule = edit != nullptr ? RuleFor(edit) : nullptr;
+    if (rule == nullptr)
+        return false;
+
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto *press = static_cast<QKeyEvent *>(event);
+        const QString typed = TypedText(press);
+        if (typed.isEmpty()) {
+            if (!press->matches(QKeySequence::Paste))
+                return false;
+            InsertTyped(edit, *rule, ClipboardText());
+            return true;
+        }
+        if (typed.size() > 1) {
+            InsertTyped(edit, *rule, typed);
+            return true;
+        }
+        QChar key = typed.front();
+        switch (rule->Filter) {
+        case TFilter::SerialNumber: edtSerialNumberKeyPress(edit, key); break;
+        case TFilter::Hex: edtHexKeyPress(edit, key); break;
+        case TFilter::Int: edtIntKeyPress(edit, key); break;
+        case TFilter::Char: edtCharKeyPress(edit, key); break;
+        case TFilter::Number: edtNumberKeyPress(edit, key); break;
+        }
+        if (key.isNull())
+            return true;
+        if (IsEditingKey(key) || rule->Limit == 0)
+            return false;
+        return edit->text().size() - edit->selectedText().size() + 1 > rule->Limit;
+    }
+    case QEvent::InputMethod:
+        InsertTyped(edit, *rule, static_cast<QInputMethodEvent *>(event)->commitString());
+        return true;
+    case QEvent::ContextMenu: {
+        QMenu *menu = LineEditMenu(edit, [edit, rule] { InsertTyped(edit, *rule, ClipboardText()); });
+        Popup(menu, static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    default:
+        if (IsMiddleRelease(event)) {
+            if (QGuiApplication::clipboard()->supportsSelection())
+                InsertTyped(edit, *rule, ClipboardText(QClipboard::Selection));
+            return true;
+        }
+        return false;
+    }
+}
