@@ -500,7 +500,7 @@ int main(int argc, char *argv[])
         {"latency", [] { ReadLatency(100); }},
         {"idle", [] { Idle(5, 10s); }},
         {"vanish", [] { Vanish(5); }},
-        {"flood", [] { Flood(9); }},
+        {"flood", [] { Flood(25); }},
     };
     for (const QString &name : cases) {
         if (!known.contains(name)) {
