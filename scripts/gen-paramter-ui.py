@@ -225,7 +225,9 @@ def main():
                                 ("imgMin", (1269, 34, 24, 24), "minimize"),
                                 ("imgClose", (1313, 34, 23, 24), "close")):
         widget(window, "TImage", name, rect, pixmap=":/skin/%s.png" % picture)
-    widget(window, "TImage", "imgTran", (0, 0, 1388, 789), pixmap=":/skin/overlay.png",
+    # The overlay's picture is loaded when the About window first opens: it is
+    # seldom seen and the largest picture to decode at start-up.
+    widget(window, "TImage", "imgTran", (0, 0, 1388, 789),
            visible=False, scaledContents=False, align="Qt::AlignLeft|Qt::AlignTop")
 
     device_info(window)
