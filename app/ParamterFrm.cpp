@@ -41,8 +41,10 @@ QFont PixelFont(const QString &family, int pixels, bool bold)
 // captions fit their fixed places whatever the screen's DPI.
 void ApplyFonts(QWidget *window)
 {
-    const QString captionFamily = QStringLiteral("WenQuanYi Micro Hei");
-    const QString entryFamily = QStringLiteral("Liberation Sans");
+    // One family with a true bold serves captions and entries alike; it is
+    // metric-compatible with the classic sans-serif faces the layout was sized for.
+    const QString captionFamily = QStringLiteral("Liberation Sans");
+    const QString entryFamily = captionFamily;
     window->setFont(PixelFont(entryFamily, 16, false));
     for (auto *group : window->findChildren<QGroupBox *>())
         group->setFont(PixelFont(captionFamily, 21, true));
