@@ -80,7 +80,9 @@ void TComm::OpenPort()
     if (!stopEvent->Valid() || !sendQueue->Valid() || !FNotifyQueue->Valid())
         throw ECommsError("Unable to create event");
 
-    auto reader = std::make_unique<TReadThread>(*port, *stopEvent, *FNotifyQueue);
+    // Handlers for line events are to be assigned before the open that should report them.
+    auto reader = std::make_unique<TReadThread>(*port, *stopEvent, *FNotifyQueue,
+                                                OnReceiveError != nullptr || OnModemStateChange != nullptr);
     if (!reader->Begin())
         throw ECommsError("Unable to create read thread");
     auto writer =

@@ -149,17 +149,19 @@ void TCommThread::Run()
 }
 
 TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,
-                         TNotifyQueue &notifyWindow)
+                         TNotifyQueue &notifyWindow, bool watchLineEvents)
     : PortHandle(portHandle)
     , StopEvent(stopEvent)
     , NotifyWindow(notifyWindow)
+    , WatchLineEvents(watchLineEvents)
 {
 }
 
 void TReadThread::Execute()
 {
     SerialPlatform::RaiseCurrentThreadPriority(SerialPlatform::TThreadPriority::Highest);
-    PortHandle.StartLineEvents();
+    if (WatchLineEvents)
+        PortHandle.StartLineEvents();
     FReadStarted = TClock::now();
     FNextLineCheck = FReadStarted + LineEventPeriod;
     for (;;) {

@@ -108,7 +108,10 @@ private:
 
 class TReadThread : public TCommThread {
 public:
-    TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow);
+    // Line events are sampled only when someone listens for them: on a device
+    // that has them, sampling wakes the reader every LineEventPeriod.
+    TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow,
+                bool watchLineEvents);
 
 protected:
     void Execute() override;
@@ -125,6 +128,7 @@ private:
     SerialPlatform::TPort &PortHandle;
     const SerialPlatform::TEvent &StopEvent;
     TNotifyQueue &NotifyWindow;
+    const bool WatchLineEvents;
 
     std::array<std::uint8_t, ReadBufferSize> FBuffer{};
     std::size_t FCount = 0;
