@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -23,70 +23,41 @@ std::vector<std::string> Numbers(int First, int Last, int Step = 1)
     return items;
 }
 
-std::vector<std::string> TimeZones()
-{
-    std::vector<std::string> items;
-    for (int i = 0; i < 53; ++i) {
-        const int minutes = (i - 24) * 30;
-        const int a = std::abs(minutes);
-        char text[16];
-        std::snprintf(text, sizeof text, "UTC%c%02d:%02d", minutes < 0 ? '-' : '+', a / 60, a % 60);
-        items.push_back(text);
-    }
-    return items;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view() : s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-std::vector<std::string_view> Split(std::string_view s, char sep)
+// The "name=value" or "offset: bytes" parts of a notation, blank ones left out.
+std::vector<std::string> Parts(std::string_view Notation)
 {
-    std::vector<std::string_view> parts;
-    while (true) {
-        const auto at = s.find(sep);
-        parts.push_back(s.substr(0, at));
-        if (at == std::string_view::npos)
-            return parts;
-        s.remove_prefix(at + 1);
-    }
-}
-
-int ParseInt(std::string_view s, int base)
-{
-    s = Trim(s);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
-    if (ec != std::errc() || end != s.data() + s.size())
-        throw std::logic_error("bad number in test notation: " + std::string(s));
-    return value;
+    std::vector<std::string> parts;
+    std::istringstream in {std::string(Notation)};
+    for (std::string part; std::getline(in, part, ';');)
+        if (!Trim(part).empty())
+            parts.push_back(part);
+    return parts;
 }
 
 // offset -> byte for every byte the notation names
 std::vector<std::pair<std::size_t, std::uint8_t>> ParseBytes(std::string_view Notation)
 {
     std::vector<std::pair<std::size_t, std::uint8_t>> bytes;
-    for (std::string_view part : Split(Notation, ';')) {
-        if (Trim(part).empty())
-            continue;
-        const auto colon = part.find(':');
-        const std::string_view where = part.substr(0, colon);
-        const auto star = where.find('*');
-        std::size_t offset = static_cast<std::size_t>(ParseInt(where.substr(0, star), 10));
-        const int repeat = star == std::string_view::npos ? 1 : ParseInt(where.substr(star + 1), 10);
-        for (std::string_view hex : Split(Trim(part.substr(colon + 1)), ' ')) {
-            if (hex.empty())
-                continue;
+    for (const std::string &part : Parts(Notation)) {
+        std::istringstream in(part);
+        std::size_t offset = 0;
+        int repeat = 1;
+        in >> offset;
+        if (in.peek() == '*')
+            in.ignore() >> repeat;
+        if (!in || in.get() != ':')
+            throw std::logic_error("bad byte notation: " + part);
+        for (unsigned hex = 0; in >> std::hex >> hex;)
             for (int r = 0; r < repeat; ++r)
-                bytes.emplace_back(offset++, static_cast<std::uint8_t>(ParseInt(hex, 16)));
-        }
+                bytes.emplace_back(offset++, static_cast<std::uint8_t>(hex));
+        if (!in.eof())
+            throw std::logic_error("bad byte notation: " + part);
     }
     return bytes;
 }
@@ -121,7 +92,13 @@ TFakeControls::TFakeControls()
     set({Ctl::cbbProbeMode}, {"Internal", "External"});
     set({Ctl::cbbCycleSwitch}, {"Opened", "Closed"});
     set({Ctl::cbbStopMode}, {"Stop by Button", "Stop by Software", "Stop by Button or Software"});
-    set({Ctl::cbbTimeZone}, TimeZones());
+    auto &zones = FItems[Index(Ctl::cbbTimeZone)];
+    for (int minutes = -12 * 60; minutes <= 14 * 60; minutes += 30) {
+        char text[16];
+        const int a = std::abs(minutes);
+        std::snprintf(text, sizeof text, "UTC%c%02d:%02d", minutes < 0 ? '-' : '+', a / 60, a % 60);
+        zones.push_back(text);
+    }
     set({Ctl::cbbStartTimeY, Ctl::cbbSystemTimeY}, Numbers(2018, 2099));
     set({Ctl::cbbStartTimeM, Ctl::cbbSystemTimeM}, Numbers(1, 12));
     set({Ctl::cbbStartTimeD, Ctl::cbbSystemTimeD}, Numbers(1, 31));
@@ -154,34 +131,24 @@ std::string TFakeControls::Text(Ctl c) const { return FText[Index(c)]; }
 void TFakeControls::SetText(Ctl c, const std::string &text) { FText[Index(c)] = text; }
 int TFakeControls::ItemIndex(Ctl c) const { return FIndex[Index(c)]; }
 int TFakeControls::ItemCount(Ctl c) const { return static_cast<int>(FItems[Index(c)].size()); }
-
-void TFakeControls::SetItemIndex(Ctl c, int index)
-{
-    FIndex[Index(c)] = index >= 0 && index < ItemCount(c) ? index : -1;
-}
-
-std::string TFakeControls::ItemText(Ctl c, int index) const
-{
-    return FItems[Index(c)].at(static_cast<std::size_t>(index));
-}
-
+void TFakeControls::SetItemIndex(Ctl c, int index) { FIndex[Index(c)] = index >= 0 && index < ItemCount(c) ? index : -1; }
+std::string TFakeControls::ItemText(Ctl c, int index) const { return FItems[Index(c)].at(std::size_t(index)); }
 bool TFakeControls::Checked(Ctl c) const { return FChecked[Index(c)]; }
+void TFakeControls::SetVisible(Ctl c, bool visible) { FVisible[Index(c)] = visible; }
+void TFakeControls::Enable(TEnableSwitch s, bool value) { FEnabled[static_cast<std::size_t>(s)] = value; }
 
 void TFakeControls::SetChecked(Ctl c, bool on)
 {
     if (FChecked[Index(c)] == on)
         return;
     FChecked[Index(c)] = on;
-    const std::string_view name = ControlName(c);
-    if (StartsWith(name, "rb")) {
+    if (ControlName(c).starts_with("rb")) {
         if (!on)
             return;
         const bool alarm = c == Ctl::rbNoAlarm || c == Ctl::rbSingleAlarm || c == Ctl::rbMultipleAlarm;
-        const auto group = alarm ? std::vector{Ctl::rbNoAlarm, Ctl::rbSingleAlarm, Ctl::rbMultipleAlarm}
-                                 : std::vector{Ctl::rbC, Ctl::rbF};
-        for (Ctl other : group)
-            if (other != c)
-                FChecked[Index(other)] = false;
+        for (Ctl other : alarm ? std::vector{Ctl::rbNoAlarm, Ctl::rbSingleAlarm, Ctl::rbMultipleAlarm}
+                               : std::vector{Ctl::rbC, Ctl::rbF})
+            FChecked[Index(other)] = other == c;
         // the window's rbClick
         FVisible[Index(Ctl::pnlSingleAlarm)] = Checked(Ctl::rbSingleAlarm);
         FVisible[Index(Ctl::pnlMultipleAlarm)] = Checked(Ctl::rbMultipleAlarm);
@@ -192,40 +159,26 @@ void TFakeControls::SetChecked(Ctl c, bool on)
             Enable(*b.RowSwitch, on);
 }
 
-void TFakeControls::SetVisible(Ctl c, bool visible)
-{
-    FVisible[Index(c)] = visible;
-    Log.push_back("SetVisible " + std::string(ControlName(c)) + (visible ? " on" : " off"));
-}
-
-void TFakeControls::Enable(TEnableSwitch s, bool value)
-{
-    FEnabled[static_cast<std::size_t>(s)] = value;
-    Log.push_back("Enable " + std::string(SwitchNames[static_cast<std::size_t>(s)]) + (value ? " on" : " off"));
-}
-
 void TFakeControls::Apply(std::string_view Notation)
 {
-    for (std::string_view part : Split(Notation, ';')) {
-        if (Trim(part).empty())
-            continue;
+    for (const std::string &part : Parts(Notation)) {
         const auto eq = part.find('=');
-        const std::string_view name = Trim(part.substr(0, eq));
-        const std::string value(part.substr(eq + 1));
-        if (StartsWith(name, "@")) {
+        const std::string_view name = Trim(std::string_view(part).substr(0, eq));
+        const std::string value = part.substr(eq + 1);
+        if (name.starts_with("@")) {
             FEnabled[static_cast<std::size_t>(SwitchByName(name.substr(1)))] = value == "on";
             continue;
         }
         const Ctl c = ControlByName(name);
-        if (StartsWith(name, "cbb")) {
+        if (name.starts_with("cbb")) {
             const auto &items = FItems[Index(c)];
             const auto it = std::find(items.begin(), items.end(), value);
             if (value != "<none>" && it == items.end())
                 throw std::logic_error("no item " + value + " in " + std::string(name));
             SetItemIndex(c, value == "<none>" ? -1 : static_cast<int>(it - items.begin()));
-        } else if (StartsWith(name, "rb") || StartsWith(name, "chk")) {
+        } else if (name.starts_with("rb") || name.starts_with("chk")) {
             SetChecked(c, value == "on");
-        } else if (StartsWith(name, "pnl")) {
+        } else if (name.starts_with("pnl")) {
             FVisible[Index(c)] = value == "shown";
         } else {
             SetText(c, value);
@@ -236,14 +189,14 @@ void TFakeControls::Apply(std::string_view Notation)
 std::string TFakeControls::Describe(std::string_view Name) const
 {
     Name = Trim(Name);
-    if (StartsWith(Name, "@"))
+    if (Name.starts_with("@"))
         return Enabled(SwitchByName(Name.substr(1))) ? "on" : "off";
     const Ctl c = ControlByName(Name);
-    if (StartsWith(Name, "cbb"))
+    if (Name.starts_with("cbb"))
         return ItemIndex(c) < 0 ? "<none>" : ItemText(c, ItemIndex(c));
-    if (StartsWith(Name, "rb") || StartsWith(Name, "chk"))
+    if (Name.starts_with("rb") || Name.starts_with("chk"))
         return Checked(c) ? "on" : "off";
-    if (StartsWith(Name, "pnl"))
+    if (Name.starts_with("pnl"))
         return Visible(c) ? "shown" : "hidden";
     return Text(c);
 }
@@ -269,11 +222,7 @@ std::string CompareBytes(const TFrameBuffer &Buf, std::string_view Notation)
 
 TFrameBuffer BlankRecord()
 {
-    TFrameBuffer rec {};
-    rec[0] = FrameStart1;
-    rec[1] = FrameStart2;
-    rec[2] = CmdParameterRecord;
-    rec[3] = WriteFrameDataCount;
+    TFrameBuffer rec {FrameStart1, FrameStart2, CmdParameterRecord, WriteFrameDataCount};
     SealFrame(rec);
     return rec;
 }

@@ -37,8 +37,6 @@ public:
     // The same notation for one control or switch.
     std::string Describe(std::string_view Name) const;
 
-    std::vector<std::string> Log;  // Enable and SetVisible calls, in order
-
 private:
     static std::size_t Index(Ctl c) { return static_cast<std::size_t>(c); }
     std::array<std::vector<std::string>, ControlCount> FItems;
