@@ -22,11 +22,12 @@ class TestAbout : public QObject
 
 private slots:
     void overlayWhileOpen();
-    void backButton();
 };
 
 // While About is open the overlay lies above every image of the window and
-// below every group; Back closes it and the overlay goes again.
+// below every group; Back closes it and the overlay goes again. The second
+// time Back is right-pressed first: that only shows its pressed picture, and
+// a left click on that picture closes the box.
 void TestAbout::overlayWhileOpen()
 {
     TShownWindow w;
@@ -50,41 +51,24 @@ void TestAbout::overlayWhileOpen()
                 QVERIFY2(image == overlay || StackIndex(image) < StackIndex(overlay), qPrintable(image->objectName()));
             for (const QGroupBox *group : w.Window.findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly))
                 QVERIFY2(StackIndex(group) > StackIndex(overlay), qPrintable(group->objectName()));
-
-            QCOMPARE(about->windowTitle(), QStringLiteral("AboutFrm"));
-            QVERIFY(about->windowFlags().testFlag(Qt::FramelessWindowHint));
-            QCOMPARE(about->size(), QSize(502, 208));
             QVERIFY((about->geometry().center() - w.Window.geometry().center()).manhattanLength() <= 2);
-            QTest::mouseClick(about->findChild<TImage *>("imgBack"), Qt::LeftButton);
+
+            auto *back = about->findChild<TImage *>("imgBack");
+            if (round == 1) {
+                auto *pressed = about->findChild<TImage *>("imgBack0");
+                QTest::mousePress(back, Qt::RightButton);
+                QTest::mouseRelease(back, Qt::RightButton);
+                QVERIFY(pressed->isVisible() && StackIndex(pressed) > StackIndex(back));
+                QVERIFY(about->isVisible());
+                back = pressed;
+            }
+            QTest::mouseClick(back, Qt::LeftButton);
         });
         QTest::mouseClick(w.Get<TImage>("imgAbout"), Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!overlay->isVisible());
         QVERIFY(w.Window.findChildren<TAboutFrm *>().isEmpty());
     }
-}
-
-void TestAbout::backButton()
-{
-    QWidget owner;
-    owner.setGeometry(100, 100, 800, 600);
-    owner.show();
-    TAboutFrm about(&owner);
-    about.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&about));
-    auto *up = about.findChild<TImage *>("imgBack");
-    auto *down = about.findChild<TImage *>("imgBack0");
-    QCOMPARE(down->geometry(), up->geometry());
-
-    QTest::mousePress(up, Qt::RightButton);
-    QTest::mouseRelease(up, Qt::RightButton);
-    QVERIFY(down->isVisible());
-    QVERIFY(StackIndex(down) > StackIndex(up));
-    QVERIFY(about.isVisible());
-
-    QTest::mouseClick(down, Qt::LeftButton);
-    QVERIFY(!down->isVisible());
-    QVERIFY(!about.isVisible());
 }
 
 QTEST_MAIN(TestAbout)

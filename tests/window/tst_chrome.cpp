@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -19,27 +20,6 @@ bool Above(const QWidget *upper, const QWidget *lower)
     return stack.indexOf(upper) > stack.indexOf(lower);
 }
 
-// The far end of a port for the window to hold open.
-class TPseudoTerminal
-{
-public:
-    TPseudoTerminal()
-    {
-        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (FMaster >= 0 && ::grantpt(FMaster) == 0 && ::unlockpt(FMaster) == 0)
-            Slave = QString::fromLocal8Bit(::ptsname(FMaster));
-    }
-    ~TPseudoTerminal()
-    {
-        if (FMaster >= 0)
-            ::close(FMaster);
-    }
-    QString Slave;
-
-private:
-    int FMaster = -1;
-};
-
 } // namespace
 
 class TestChrome : public QObject
@@ -47,48 +27,36 @@ class TestChrome : public QObject
     Q_OBJECT
 
 private slots:
-    void pressedLook_data();
     void pressedLook();
     void close_data();
     void close();
     void dragWithoutWindowManager();
 };
 
-void TestChrome::pressedLook_data()
-{
-    QTest::addColumn<QString>("normal");
-    QTest::addColumn<QString>("pressed");
-    QTest::newRow("Read") << "imgRead" << "imgRead0";
-    QTest::newRow("Save") << "imgSave" << "imgSave0";
-}
-
 // A press shows the pressed picture whatever the button; only a left click
 // runs the button and uncovers the normal picture again.
 void TestChrome::pressedLook()
 {
-    QFETCH(QString, normal);
-    QFETCH(QString, pressed);
     TShownWindow w;
-    auto *up = w.Get<TImage>(normal);
-    auto *down = w.Get<TImage>(pressed);
-    const QPoint centre = up->rect().center();
+    for (const QString normal : {"imgRead", "imgSave"}) {
+        auto *up = w.Get<TImage>(normal);
+        auto *down = w.Get<TImage>(normal + "0");
+        const QPoint centre = up->rect().center();
 
-    QTest::mousePress(up, Qt::LeftButton, {}, centre);
-    QVERIFY(down->isVisible());
-    QVERIFY(Above(down, up));
-    QTest::mouseRelease(up, Qt::LeftButton, {}, centre);
-    QVERIFY(!down->isVisible());
+        QTest::mousePress(up, Qt::LeftButton, {}, centre);
+        QVERIFY(down->isVisible() && Above(down, up));
+        QTest::mouseRelease(up, Qt::LeftButton, {}, centre);
+        QVERIFY(!down->isVisible());
 
-    const qsizetype prompts = w.Prompts.size();
-    QTest::mousePress(up, Qt::RightButton, {}, centre);
-    QTest::mouseRelease(up, Qt::RightButton, {}, centre);
-    QVERIFY(down->isVisible());
-    QVERIFY(Above(down, up));
-    QCOMPARE(w.Prompts.size(), prompts);  // a right click runs nothing
+        const qsizetype prompts = w.Prompts.size();
+        QTest::mousePress(up, Qt::RightButton, {}, centre);
+        QTest::mouseRelease(up, Qt::RightButton, {}, centre);
+        QVERIFY(down->isVisible() && Above(down, up));
+        QCOMPARE(w.Prompts.size(), prompts);  // a right click runs nothing
 
-    QTest::mouseClick(down, Qt::LeftButton, {}, centre);
-    QVERIFY(!down->isVisible());
-    QVERIFY(up->isVisible());
+        QTest::mouseClick(down, Qt::LeftButton, {}, centre);
+        QVERIFY(!down->isVisible() && up->isVisible());
+    }
 }
 
 void TestChrome::close_data()
@@ -112,15 +80,16 @@ void TestChrome::close()
         asked << request;
         return answer;
     });
-    TPseudoTerminal far;
-    QVERIFY(!far.Slave.isEmpty());
+    // The far end of a port for the window to hold open.
+    const int far = ::posix_openpt(O_RDWR | O_NOCTTY);
+    const auto closeFar = qScopeGuard([far] { ::close(far); });
+    QVERIFY(far >= 0 && ::grantpt(far) == 0 && ::unlockpt(far) == 0);
     TComm *comm = w.Window.CommForTests();
     QVERIFY(comm);
-    comm->SetCommName(far.Slave);
+    comm->SetCommName(QString::fromLocal8Bit(::ptsname(far)));
     comm->OpenPort();
     QVERIFY(comm->Handle() != 0);
 
-    bool ended = false;
     QElapsedTimer clock;
     QTimer::singleShot(0, &w.Window, [&] {
         clock.start();
@@ -134,9 +103,7 @@ void TestChrome::close()
             QCoreApplication::exit(0);
     });
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
-    ended = QCoreApplication::exec() == 0;
-
-    QVERIFY(ended);
+    QCOMPARE(QCoreApplication::exec(), 0);
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked.first().Kind, TPromptKind::Confirm);
     QCOMPARE(asked.first().Caption, QStringLiteral("Prompt"));

@@ -10,8 +10,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+
+#include <string_view>
 
 class TestRules : public QObject
 {
@@ -26,10 +29,7 @@ private slots:
     void rowCheckBoxes();
     void typing_data();
     void typing();
-    void selectionAndCaret();
     void editingAndControlKeys();
-    void pasteIsTyping_data();
-    void pasteIsTyping();
     void contextMenuPaste();
     void memoLimit();
 };
@@ -130,6 +130,9 @@ void TestRules::rowCheckBoxes()
     QCOMPARE(w.Get<QLineEdit>("edt" + row)->text(), QStringLiteral("12.5"));
 }
 
+// Typing, pasting and an input method's text all pass the same filter, over
+// the whole text the edit would hold. In "before", '|' is the caret and
+// brackets mark a selection; without them the caret is at the end.
 void TestRules::typing_data()
 {
     QTest::addColumn<QString>("edit");
@@ -137,14 +140,19 @@ void TestRules::typing_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("after");
 
-    QTest::newRow("serial: letter, then digits") << "edtSerialNumber" << "" << "A05123456" << "A05123456";
-    QTest::newRow("serial: second letter refused") << "edtSerialNumber" << "" << "Ab1" << "A1";
+    QTest::newRow("serial: second letter refused") << "edtSerialNumber" << "" << "AB12 34" << "A1234";
     QTest::newRow("serial: digit first shuts letters out") << "edtSerialNumber" << "" << "1A2" << "12";
+    QTest::newRow("serial: also before a digit") << "edtSerialNumber" << "|7" << "C" << "7";
     QTest::newRow("serial: at most 9, punctuation refused") << "edtSerialNumber" << "" << " -b123456789" << "b12345678";
+    QTest::newRow("serial: up to the limit") << "edtSerialNumber" << "A1" << "123456789" << "A11234567";
+    QTest::newRow("serial: the whole text decides") << "edtSerialNumber" << "[A1]" << "B" << "A1";
+    QTest::newRow("serial: a digit replaces the selection") << "edtSerialNumber" << "[A1]" << "7" << "7";
     QTest::newRow("hex: both cases, at most 8") << "edtDeviceID" << "" << "0aF9zG-12345" << "0aF91234";
+    QTest::newRow("hex: over a selection at the limit") << "edtDeviceID" << "1234567[8]" << "F" << "1234567F";
     QTest::newRow("int: digits, at most 4") << "edtServiceLife" << "" << "12a3-45" << "1234";
+    QTest::newRow("int: nothing fits") << "edtServiceLife" << "12" << "abc" << "12";
     QTest::newRow("char: letters and digits, at most 6") << "edtPassword" << "" << "aB3-_xyz9" << "aB3xyz";
-    QTest::newRow("number: second point refused") << "edtSingleH1" << "" << "1.5." << "1.5";
+    QTest::newRow("number: one point, no line break") << "edtSingleH1" << "1.5" << "2.5\n" << "1.525";
     QTest::newRow("number: minus anywhere, repeatedly") << "edtSingleH1" << "" << "--1-2" << "--1-2";
     QTest::newRow("number: comma, blank, letters refused") << "edtTemperatureL2" << "" << "a1,2 e" << "12";
     QTest::newRow("number: no length limit") << "edtHumidityH1" << "" << "12345678901234" << "12345678901234";
@@ -161,30 +169,24 @@ void TestRules::typing()
     TShownWindow w;
     auto *target = w.Get<QLineEdit>(edit);
     target->setEnabled(true);
-    target->setText(before);
-    QTest::keyClicks(target, typed);
-    QCOMPARE(target->text(), after);
-}
-
-void TestRules::selectionAndCaret()
-{
-    TShownWindow w;
-    auto *serial = w.Get<QLineEdit>("edtSerialNumber");
-    serial->setText(QStringLiteral("A1"));
-    serial->selectAll();
-    QTest::keyClick(serial, 'B');  // the whole text decides, not what would remain
-    QCOMPARE(serial->text(), QStringLiteral("A1"));
-    QTest::keyClick(serial, '7');
-    QCOMPARE(serial->text(), QStringLiteral("7"));
-    serial->setCursorPosition(0);
-    QTest::keyClick(serial, 'C');
-    QCOMPARE(serial->text(), QStringLiteral("7"));
-
-    auto *id = w.Get<QLineEdit>("edtDeviceID");
-    id->setText(QStringLiteral("12345678"));
-    id->setSelection(7, 1);
-    QTest::keyClick(id, 'F');
-    QCOMPARE(id->text(), QStringLiteral("1234567F"));
+    QApplication::clipboard()->setText(typed);
+    for (const char *how : {"keys", "Shift+Insert", "input method"}) {
+        target->setText(QString(before).remove(QRegularExpression(QStringLiteral("[][|]"))));
+        if (const qsizetype caret = before.indexOf(u'|'); caret >= 0)
+            target->setCursorPosition(int(caret));
+        if (const qsizetype from = before.indexOf(u'['); from >= 0)
+            target->setSelection(int(from), int(before.indexOf(u']') - from - 1));
+        if (how == std::string_view("keys")) {
+            QTest::keyClicks(target, QString(typed).remove(u'\n'));  // a line break is no key here
+        } else if (how == std::string_view("Shift+Insert")) {
+            QTest::keyClick(target, Qt::Key_Insert, Qt::ShiftModifier);
+        } else {
+            QInputMethodEvent compose;
+            compose.setCommitString(typed);
+            QApplication::sendEvent(target, &compose);
+        }
+        QVERIFY2(target->text() == after, qPrintable(QStringLiteral("%1: %2").arg(how, target->text())));
+    }
 }
 
 void TestRules::editingAndControlKeys()
@@ -201,39 +203,6 @@ void TestRules::editingAndControlKeys()
     QApplication::clipboard()->setText(QStringLiteral("99"));
     QTest::keyClick(life, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(life->text(), QStringLiteral("2"));
-}
-
-void TestRules::pasteIsTyping_data()
-{
-    QTest::addColumn<QString>("edit");
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("pasted");
-    QTest::addColumn<QString>("after");
-
-    QTest::newRow("serial") << "edtSerialNumber" << "" << "AB12 34" << "A1234";
-    QTest::newRow("serial: up to the limit") << "edtSerialNumber" << "A1" << "123456789" << "A11234567";
-    QTest::newRow("number: one point, no line break") << "edtSingleH1" << "1.5" << "2.5\n" << "1.525";
-    QTest::newRow("nothing fits") << "edtServiceLife" << "12" << "abc" << "12";
-}
-
-void TestRules::pasteIsTyping()
-{
-    QFETCH(QString, edit);
-    QFETCH(QString, before);
-    QFETCH(QString, pasted);
-    QFETCH(QString, after);
-    TShownWindow w;
-    auto *target = w.Get<QLineEdit>(edit);
-    target->setText(before);
-    QApplication::clipboard()->setText(pasted);
-    QTest::keyClick(target, Qt::Key_Insert, Qt::ShiftModifier);
-    QCOMPARE(target->text(), after);
-
-    target->setText(before);
-    QInputMethodEvent compose;
-    compose.setCommitString(pasted);
-    QApplication::sendEvent(target, &compose);
-    QCOMPARE(target->text(), after);
 }
 
 void TestRules::contextMenuPaste()
