@@ -14,35 +14,31 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
-    void indexOutsideTheList_data();
-    void indexOutsideTheList();
+    void requestsOutsideTheControls();
     void memoLineBreaksAreCrLf_data();
     void memoLineBreaksAreCrLf();
     void radioButtonsFromCode();
-    void wrongKindIsAProgrammingError();
 };
 
-void TestControls::indexOutsideTheList_data()
+// An index outside the list leaves no selection and no user change; a
+// control of the wrong kind is a programming error.
+void TestControls::requestsOutsideTheControls()
 {
-    QTest::addColumn<int>("index");
-    QTest::newRow("minus one") << -1;
-    QTest::newRow("below") << -5;
-    QTest::newRow("count") << 3;
-}
-
-void TestControls::indexOutsideTheList()
-{
-    QFETCH(int, index);
     TShownWindow w;
     TParamterControls c(w.Window);
     auto *mode = w.Get<QComboBox>("cbbStartMode");
     QSignalSpy userChanges(mode, &QComboBox::activated);
-    c.SetItemIndex(Ctl::cbbStartMode, index);
-    QCOMPARE(c.ItemIndex(Ctl::cbbStartMode), -1);
-    QCOMPARE(mode->currentText(), QString());
-    QCOMPARE(c.ItemText(Ctl::cbbStartMode, index), std::string());
+    for (int index : {-1, -5, 3}) {
+        mode->setCurrentIndex(1);
+        c.SetItemIndex(Ctl::cbbStartMode, index);
+        QCOMPARE(c.ItemIndex(Ctl::cbbStartMode), -1);
+        QCOMPARE(mode->currentText(), QString());
+        QCOMPARE(c.ItemText(Ctl::cbbStartMode, index), std::string());
+    }
     QCOMPARE(userChanges.count(), 0);
 
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, c.ItemIndex(Ctl::edtSerialNumber));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, c.SetText(Ctl::cbbTimeZone, "UTC+08:00"));
 }
 
 void TestControls::memoLineBreaksAreCrLf_data()
@@ -85,14 +81,6 @@ void TestControls::radioButtonsFromCode()
     c.SetChecked(Ctl::rbNoAlarm, true);
     QVERIFY(!c.Checked(Ctl::rbSingleAlarm));  // still one exclusive group
     QVERIFY(w.Get("pnlSingleAlarm")->isHidden());
-}
-
-void TestControls::wrongKindIsAProgrammingError()
-{
-    TShownWindow w;
-    TParamterControls c(w.Window);
-    QVERIFY_THROWS_EXCEPTION(std::logic_error, c.ItemIndex(Ctl::edtSerialNumber));
-    QVERIFY_THROWS_EXCEPTION(std::logic_error, c.SetText(Ctl::cbbTimeZone, "UTC+08:00"));
 }
 
 QTEST_MAIN(TestControls)

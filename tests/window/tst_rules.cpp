@@ -15,17 +15,16 @@
 #include <QTimer>
 
 #include <string_view>
+#include <tuple>
 
 class TestRules : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void startMode_data();
     void startMode();
     void passwordStartup();
     void alarmPanelsAndUnit();
-    void rowCheckBoxes_data();
     void rowCheckBoxes();
     void typing_data();
     void typing();
@@ -34,22 +33,8 @@ private slots:
     void memoLimit();
 };
 
-void TestRules::startMode_data()
-{
-    QTest::addColumn<QList<int>>("keys");
-    QTest::addColumn<bool>("delay");
-    QTest::addColumn<bool>("time");
-
-    QTest::newRow("Delayed") << QList<int>{Qt::Key_Down} << true << false;
-    QTest::newRow("Timing") << QList<int>{Qt::Key_Down, Qt::Key_Down} << false << true;
-    QTest::newRow("Timing, back to Right Now") << QList<int>{Qt::Key_End, Qt::Key_Home} << false << false;
-}
-
 void TestRules::startMode()
 {
-    QFETCH(QList<int>, keys);
-    QFETCH(bool, delay);
-    QFETCH(bool, time);
     TShownWindow w;
     auto *mode = w.Get<QComboBox>("cbbStartMode");
     mode->setCurrentIndex(2);  // from code: no rule runs
@@ -57,12 +42,15 @@ void TestRules::startMode()
     mode->setCurrentIndex(0);
     w.Get<QComboBox>("cbbStartDelayH")->setCurrentIndex(5);
 
-    for (int key : keys)
-        QTest::keyClick(mode, Qt::Key(key));
-    for (const char *c : {"cbbStartDelayH", "cbbStartDelayM"})
-        QCOMPARE(w.Get(c)->isEnabled(), delay);
-    for (const char *c : {"cbbStartTimeY", "cbbStartTimeM", "cbbStartTimeD", "cbbStartTimeH", "cbbStartTimeN", "cbbStartTimeS"})
-        QCOMPARE(w.Get(c)->isEnabled(), time);
+    // Delayed, Timing, back to Right Now
+    for (const auto &[key, delay, time] : {std::tuple{Qt::Key_Down, true, false}, {Qt::Key_Down, false, true},
+                                           {Qt::Key_Home, false, false}}) {
+        QTest::keyClick(mode, key);
+        for (const char *c : {"cbbStartDelayH", "cbbStartDelayM"})
+            QVERIFY2(w.Get(c)->isEnabled() == delay, c);
+        for (const char *c : {"cbbStartTimeY", "cbbStartTimeM", "cbbStartTimeD", "cbbStartTimeH", "cbbStartTimeN", "cbbStartTimeS"})
+            QVERIFY2(w.Get(c)->isEnabled() == time, c);
+    }
     QCOMPARE(w.Get<QComboBox>("cbbStartDelayH")->currentIndex(), 5);
 }
 
@@ -106,28 +94,22 @@ void TestRules::alarmPanelsAndUnit()
     QVERIFY(!w.Get("pnlMultipleAlarm")->isHidden());
 }
 
-void TestRules::rowCheckBoxes_data()
-{
-    QTest::addColumn<QString>("row");
-    for (const char *row : {"TemperatureH3", "TemperatureH2", "TemperatureL2", "HumidityH1", "HumidityL1"})
-        QTest::newRow(row) << row;
-}
-
 void TestRules::rowCheckBoxes()
 {
-    QFETCH(QString, row);
     TShownWindow w;
-    const QList<QWidget *> controls = {w.Get("edt" + row), w.Get("cbb" + row), w.Get("cbb" + row + "H"),
-                                       w.Get("cbb" + row + "M"), w.Get("cbb" + row + "S")};
-    w.Get<QLineEdit>("edt" + row)->setText(QStringLiteral("12.5"));
+    for (const QString row : {"TemperatureH3", "TemperatureH2", "TemperatureL2", "HumidityH1", "HumidityL1"}) {
+        const QList<QWidget *> controls = {w.Get("edt" + row), w.Get("cbb" + row), w.Get("cbb" + row + "H"),
+                                           w.Get("cbb" + row + "M"), w.Get("cbb" + row + "S")};
+        w.Get<QLineEdit>("edt" + row)->setText(QStringLiteral("12.5"));
 
-    w.Get<QCheckBox>("chk" + row)->click();
-    for (QWidget *c : controls)
-        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    w.Get<QCheckBox>("chk" + row)->setChecked(true);  // from code, the same rule
-    for (QWidget *c : controls)
-        QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
-    QCOMPARE(w.Get<QLineEdit>("edt" + row)->text(), QStringLiteral("12.5"));
+        w.Get<QCheckBox>("chk" + row)->click();
+        for (QWidget *c : controls)
+            QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+        w.Get<QCheckBox>("chk" + row)->setChecked(true);  // from code, the same rule
+        for (QWidget *c : controls)
+            QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+        QCOMPARE(w.Get<QLineEdit>("edt" + row)->text(), QStringLiteral("12.5"));
+    }
 }
 
 // Typing, pasting and an input method's text all pass the same filter, over
