@@ -7,105 +7,78 @@ class TestConvert : public QObject
     Q_OBJECT
 
 private slots:
-    void integer_data();
-    void integer();
-    void hexPair_data();
-    void hexPair();
-    void decimal_data();
-    void decimal();
+    void text_data();
+    void text();
     void bcd();
     void latin1_data();
     void latin1();
 };
 
-namespace {
-
-// The converted value, or the error message.
-template<typename F>
-QString Outcome(F &&convert)
+// "int", "hex", or the decimal separator that a decimal is read with.
+void TestConvert::text_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("outcome");
+    const auto row = [](const char *name, const char *kind, const char *text, const char *outcome) {
+        QTest::newRow(name) << kind << text << outcome;
+    };
+    const char *notInt = "'%1' is not a valid integer value";
+    const char *notDecimal = "'%1' is not a valid floating point value";
+    const auto bad = [](const char *name, const char *kind, const char *text, const char *message) {
+        QTest::newRow(name) << kind << text << QString::fromUtf8(message).arg(QString::fromUtf8(text));
+    };
+    row("int digits", "int", "0042", "42");
+    row("int plus", "int", "+7", "7");
+    row("int minus", "int", "-12", "-12");
+    row("int max", "int", "2147483647", "2147483647");
+    row("int min", "int", "-2147483648", "-2147483648");
+    bad("int above max", "int", "2147483648", notInt);
+    bad("int empty", "int", "", notInt);
+    bad("int sign only", "int", "-", notInt);
+    bad("int blank around", "int", " 5", notInt);
+    bad("int hex prefix", "int", "$1F", notInt);
+
+    row("hex upper", "hex", "AB", "171");
+    row("hex lower", "hex", "ab", "171");
+    bad("hex not hex", "hex", "0G", notInt);
+    bad("hex one digit", "hex", "A", notInt);
+    bad("hex signed", "hex", "-1", notInt);
+
+    row("negative", ".", "-1.5", "-15000");
+    row("fifth place rounds down", ".", "12.34564", "123456");
+    row("fifth place rounds up", ".", "12.34565", "123457");
+    row("negative rounds away from zero", ".", "-0.00005", "-1");
+    row("no whole digits", ".", ".5", "5000");
+    row("no fraction digits", ".", "5.", "50000");
+    row("blanks trimmed", ".", " \t12.5 ", "125000");
+    row("comma locale, comma", ",", "1,5", "15000");
+    // Regression: the filter lets only "." be typed, so every locale takes it.
+    row("comma locale, point", ",", "1.5", "15000");
+    row("two-byte separator", "\u066B", "1\u066B5", "15000");
+    bad("point locale, comma", ".", "1,5", notDecimal);
+    bad("lone point", ".", ".", notDecimal);
+    bad("minus inside", ".", "1-2", notDecimal);
+    bad("point and comma", ",", "1.2,3", notDecimal);
+    bad("exponent", ".", "1e5", notDecimal);
+    bad("too large", ".", "99999999999999999", notDecimal);
+}
+
+void TestConvert::text()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(QString, outcome);
+    const std::string t = text.toStdString();
+    QString result;
     try {
-        return QString::number(convert());
+        result = QString::number(kind == "int"   ? StrToInt(t)
+                                 : kind == "hex" ? HexPairToInt(t)
+                                                 : StrToTenThousandths(t, kind.toStdString()));
     } catch (const EConvertError &e) {
-        return QString::fromUtf8(e.what());
+        result = QString::fromUtf8(e.what());
     }
-}
-
-} // namespace
-
-void TestConvert::integer_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("outcome");
-    QTest::newRow("digits") << "0042" << "42";
-    QTest::newRow("plus") << "+7" << "7";
-    QTest::newRow("minus") << "-12" << "-12";
-    QTest::newRow("int max") << "2147483647" << "2147483647";
-    QTest::newRow("int min") << "-2147483648" << "-2147483648";
-    QTest::newRow("above int max") << "2147483648" << "'2147483648' is not a valid integer value";
-    QTest::newRow("empty") << "" << "'' is not a valid integer value";
-    QTest::newRow("sign only") << "-" << "'-' is not a valid integer value";
-    QTest::newRow("blank around") << " 5" << "' 5' is not a valid integer value";
-    QTest::newRow("hex prefix") << "$1F" << "'$1F' is not a valid integer value";
-}
-
-void TestConvert::integer()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, outcome);
-    QCOMPARE(Outcome([&] { return StrToInt(text.toStdString()); }), outcome);
-}
-
-void TestConvert::hexPair_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("outcome");
-    QTest::newRow("upper") << "AB" << "171";
-    QTest::newRow("lower") << "ab" << "171";
-    QTest::newRow("not hex") << "0G" << "'0G' is not a valid integer value";
-    QTest::newRow("one digit") << "A" << "'A' is not a valid integer value";
-    QTest::newRow("empty") << "" << "'' is not a valid integer value";
-    QTest::newRow("signed") << "-1" << "'-1' is not a valid integer value";
-}
-
-void TestConvert::hexPair()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, outcome);
-    QCOMPARE(Outcome([&] { return HexPairToInt(text.toStdString()); }), outcome);
-}
-
-void TestConvert::decimal_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("separator");
-    QTest::addColumn<QString>("outcome");
-    QTest::newRow("negative") << "-1.5" << "." << "-15000";
-    QTest::newRow("fifth place rounds down") << "12.34564" << "." << "123456";
-    QTest::newRow("fifth place rounds up") << "12.34565" << "." << "123457";
-    QTest::newRow("rounding carries into the whole part") << "12.99995" << "." << "130000";
-    QTest::newRow("negative rounds away from zero") << "-0.00005" << "." << "-1";
-    QTest::newRow("no whole digits") << ".5" << "." << "5000";
-    QTest::newRow("no fraction digits") << "5." << "." << "50000";
-    QTest::newRow("blanks trimmed") << " \t12.5 " << "." << "125000";
-    QTest::newRow("comma locale, comma") << "1,5" << "," << "15000";
-    QTest::newRow("comma locale, point") << "1.5" << "," << "15000";
-    QTest::newRow("point locale, comma") << "1,5" << "." << "'1,5' is not a valid floating point value";
-    QTest::newRow("two-byte separator") << "1\u066B5" << "\u066B" << "15000";
-    QTest::newRow("lone point") << "." << "." << "'.' is not a valid floating point value";
-    QTest::newRow("minus inside") << "1-2" << "." << "'1-2' is not a valid floating point value";
-    QTest::newRow("minus only") << "-" << "." << "'-' is not a valid floating point value";
-    QTest::newRow("point and comma") << "1.2,3" << "," << "'1.2,3' is not a valid floating point value";
-    QTest::newRow("exponent") << "1e5" << "." << "'1e5' is not a valid floating point value";
-    QTest::newRow("too large") << "99999999999999999" << "." << "'99999999999999999' is not a valid floating point value";
-}
-
-void TestConvert::decimal()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, separator);
-    QFETCH(QString, outcome);
-    QCOMPARE(Outcome([&] { return StrToTenThousandths(text.toStdString(), separator.toStdString()); }), outcome);
+    QCOMPARE(result, outcome);
 }
 
 void TestConvert::bcd()
