@@ -62,6 +62,14 @@ std::vector<std::pair<std::size_t, std::uint8_t>> ParseBytes(std::string_view No
     return bytes;
 }
 
+TEnableSwitch SwitchByName(std::string_view Name)
+{
+    const auto it = std::find(SwitchNames.begin(), SwitchNames.end(), Trim(Name));
+    if (it == SwitchNames.end())
+        throw std::logic_error("no switch " + std::string(Name));
+    return static_cast<TEnableSwitch>(it - SwitchNames.begin());
+}
+
 } // namespace
 
 Ctl ControlByName(std::string_view Name)
@@ -70,14 +78,6 @@ Ctl ControlByName(std::string_view Name)
     if (it == ControlNames.end())
         throw std::logic_error("no control " + std::string(Name));
     return static_cast<Ctl>(it - ControlNames.begin());
-}
-
-TEnableSwitch SwitchByName(std::string_view Name)
-{
-    const auto it = std::find(SwitchNames.begin(), SwitchNames.end(), Trim(Name));
-    if (it == SwitchNames.end())
-        throw std::logic_error("no switch " + std::string(Name));
-    return static_cast<TEnableSwitch>(it - SwitchNames.begin());
 }
 
 TFakeControls::TFakeControls()

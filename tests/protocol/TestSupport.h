@@ -32,9 +32,9 @@ public:
 
     // "name=value; name=value": a combo by item text or "<none>", an edit by
     // text, a check box or radio button "on"/"off", a panel "shown"/"hidden",
-    // "@Switch" the Enabled state of an enabling switch ("on"/"off").
+    // "@Switch" the Enabled state of an enabling switch ("on"/"off"). Describe
+    // gives one name's value in the same notation.
     void Apply(std::string_view Notation);
-    // The same notation for one control or switch.
     std::string Describe(std::string_view Name) const;
 
 private:
@@ -49,7 +49,6 @@ private:
 };
 
 Ctl ControlByName(std::string_view Name);
-TEnableSwitch SwitchByName(std::string_view Name);
 
 // "offset: hh hh ...; offset*count: hh" — decimal offsets, hexadecimal bytes;
 // "*count" repeats one byte.

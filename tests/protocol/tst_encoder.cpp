@@ -11,10 +11,8 @@ class TestEncoder : public QObject
 private slots:
     void fields_data();
     void fields();
-    void switchedOffBlocks();
-    void startModesKeepWhatTheyLeaveOut();
-    void unselectedSettingsKeepEarlierBytes();
-    void tripInfoIsCutAndZeroFilled();
+    void successiveSaves_data();
+    void successiveSaves();
     void conversionErrors_data();
     void conversionErrors();
 };
@@ -34,12 +32,6 @@ TFakeControls Valid(const QString &Changes = {})
     c.Apply(ValidEntries);
     c.Apply(Changes.toStdString());
     return c;
-}
-
-TFrameBuffer Encode(const TFakeControls &C, TFrameBuffer Buf = {}, const char *Separator = ".")
-{
-    EncodeWriteFrame(Buf, C, Separator);
-    return Buf;
 }
 
 #define COMPARE_BYTES(buf, bytes) QCOMPARE(QString::fromStdString(CompareBytes(buf, bytes)), QString())
@@ -100,70 +92,54 @@ void TestEncoder::fields()
     QVERIFY(CheckFrame(buf.data(), buf.size()));
 }
 
-void TestEncoder::switchedOffBlocks()
+// Saves one after another into one buffer, as a run of the program does: what a
+// setting leaves out of the frame keeps the bytes of the save before.
+void TestEncoder::successiveSaves_data()
 {
-    // Unticked rows need no valid threshold: they are not converted.
-    const TFrameBuffer multiple = Encode(Valid(
+    QTest::addColumn<QStringList>("steps");  // the window's changes, then the bytes after that save, and so on
+    QTest::newRow("start modes") << QStringList {
+        "cbbStartMode=Timing; cbbStartTimeY=2024; cbbStartTimeM=12; cbbStartTimeD=31; cbbStartTimeH=23;"
+        "cbbStartTimeN=59; cbbStartTimeS=58; cbbStartDelayH=9", "23: 02 18 0C 1F 17 3B 3A",
+        "cbbStartMode=Delayed; cbbStartDelayH=2; cbbStartDelayM=15; cbbStartTimeY=2030", "23: 01 18 0C 1F 02 0F 3A",
+        "cbbStartTimeY=2030; cbbStartDelayH=5", "23: 00 18 0C 1F 02 0F 3A",
+        // A start row with no selection fails only where the mode uses it.
+        "cbbStartTimeY=<none>; cbbStartDelayH=<none>", "23: 00 18 0C 1F 02 0F 3A"};
+
+    const QString second = "22: 10 01; 30: 01 01 01 01; 37: 01; 44: 01 01 41 62 31 32 63 64";
+    QTest::newRow("settings with no selection") << QStringList {
+        "cbbStopMode=Stop by Software; cbbStartMode=Delayed; cbbReportLanguage=Chinese; cbbProbeMode=External;"
+        "cbbMultipleStart=Enable; rbF=on; cbbCycleSwitch=Closed; cbbTemporaryPDFStartup=Enable;"
+        "cbbPasswordStartup=Enable; edtPassword=Ab12cd", second,
+        "cbbStopMode=<none>; cbbStartMode=<none>; cbbReportLanguage=<none>; cbbProbeMode=<none>;"
+        "cbbMultipleStart=<none>; rbC=off; rbF=off; cbbCycleSwitch=<none>; cbbTemporaryPDFStartup=<none>;"
+        "cbbPasswordStartup=<none>; edtPassword=zzzzzz", second,
+        // "Disable" writes its switch but keeps the earlier password.
+        "edtPassword=zzzzzz", "45: 00 41 62 31 32 63 64"};
+
+    // Unticked rows need no valid threshold: they are not converted. "No Alarm"
+    // writes only its switch; the blocks keep the last alarm save of the run.
+    const QString single = "153: 00 01 00; 160*7: FF; 167: 00 02 00; 174*14: FF; 188: 00 03 00; 195: 00 04 00";
+    QTest::newRow("alarm blocks") << QStringList {
         "rbMultipleAlarm=on; edtTemperatureL1=-1; edtTemperatureH1=30; chkTemperatureL2=off; chkTemperatureH2=off;"
-        "chkTemperatureH3=off; chkHumidityL1=off; chkHumidityH1=off; edtTemperatureL2=x; edtHumidityH1=."));
-    COMPARE_BYTES(multiple, "152: 01; 153: 01 01 00 00 00 00 00; 160*7: FF; 167: 00 30 00 00 00 00 00;"
-                            "174*14: FF; 188*14: FF");
+        "chkTemperatureH3=off; chkHumidityL1=off; chkHumidityH1=off; edtTemperatureL2=x; edtHumidityH1=.",
+        "152: 01; 153: 01 01 00 00 00 00 00; 160*7: FF; 167: 00 30 00 00 00 00 00; 174*14: FF; 188*14: FF",
+        "rbSingleAlarm=on; edtSingleL1=1; edtSingleH1=2; edtSingleHumidityL1=3; edtSingleHumidityH1=4;"
+        "edtTemperatureH2=x", "152: 01; " + single,
+        "", "152: 00; " + single};
 
-    const TFrameBuffer single = Encode(Valid("rbSingleAlarm=on; edtSingleL1=1; edtSingleH1=2; edtSingleHumidityL1=3;"
-                                             "edtSingleHumidityH1=4; edtTemperatureH2=x"));
-    COMPARE_BYTES(single, "152: 01; 153: 00 01 00; 160*7: FF; 167: 00 02 00; 174*14: FF; 188: 00 03 00;"
-                          "195: 00 04 00");
-
-    // "No Alarm" writes only its switch; the blocks keep the last alarm save of the run.
-    const TFrameBuffer none = Encode(Valid(), single);
-    COMPARE_BYTES(none, "152: 00");
-    QVERIFY(std::equal(none.begin() + 153, none.begin() + 202, single.begin() + 153));
+    // 94 characters, not 94 bytes of UTF-8; a shorter text is zero-filled.
+    QTest::newRow("trip information") << QStringList {
+        "mmoTripInfo=" + QString(100, QChar(0xE9)), "58*94: E9", "mmoTripInfo=ab", "58: 61 62; 60*92: 00"};
 }
 
-void TestEncoder::startModesKeepWhatTheyLeaveOut()
+void TestEncoder::successiveSaves()
 {
+    QFETCH(QStringList, steps);
     TFrameBuffer buf {};
-    EncodeWriteFrame(buf, Valid("cbbStartMode=Timing; cbbStartTimeY=2024; cbbStartTimeM=12; cbbStartTimeD=31;"
-                                "cbbStartTimeH=23; cbbStartTimeN=59; cbbStartTimeS=58; cbbStartDelayH=9"), ".");
-    COMPARE_BYTES(buf, "23: 02 18 0C 1F 17 3B 3A");
-
-    EncodeWriteFrame(buf, Valid("cbbStartMode=Delayed; cbbStartDelayH=2; cbbStartDelayM=15; cbbStartTimeY=2030"), ".");
-    COMPARE_BYTES(buf, "23: 01 18 0C 1F 02 0F 3A");
-
-    EncodeWriteFrame(buf, Valid("cbbStartTimeY=2030; cbbStartDelayH=5"), ".");
-    COMPARE_BYTES(buf, "23: 00 18 0C 1F 02 0F 3A");
-
-    // A start row with no selection fails only where the mode uses it.
-    EncodeWriteFrame(buf, Valid("cbbStartTimeY=<none>; cbbStartDelayH=<none>"), ".");
-    COMPARE_BYTES(buf, "23: 00 18 0C 1F 02 0F 3A");
-}
-
-void TestEncoder::unselectedSettingsKeepEarlierBytes()
-{
-    TFrameBuffer buf {};
-    EncodeWriteFrame(buf, Valid("cbbStopMode=Stop by Software; cbbStartMode=Delayed; cbbReportLanguage=Chinese;"
-                                "cbbProbeMode=External; cbbMultipleStart=Enable; rbF=on; cbbCycleSwitch=Closed;"
-                                "cbbTemporaryPDFStartup=Enable; cbbPasswordStartup=Enable; edtPassword=Ab12cd"), ".");
-    const auto nothingSelected = Valid("cbbStopMode=<none>; cbbStartMode=<none>; cbbReportLanguage=<none>;"
-                                       "cbbProbeMode=<none>; cbbMultipleStart=<none>; rbC=off; rbF=off; cbbCycleSwitch=<none>;"
-                                       "cbbTemporaryPDFStartup=<none>; cbbPasswordStartup=<none>; edtPassword=zzzzzz");
-    EncodeWriteFrame(buf, nothingSelected, ".");
-    COMPARE_BYTES(buf, "22: 10 01; 30: 01 01 01 01; 37: 01; 44: 01 01 41 62 31 32 63 64");
-
-    // Password startup "Disable" writes its switch but keeps the earlier password.
-    EncodeWriteFrame(buf, Valid("edtPassword=zzzzzz"), ".");
-    COMPARE_BYTES(buf, "45: 00 41 62 31 32 63 64");
-}
-
-void TestEncoder::tripInfoIsCutAndZeroFilled()
-{
-    // 94 characters, not 94 bytes of UTF-8.
-    TFrameBuffer buf {};
-    EncodeWriteFrame(buf, Valid(QStringLiteral("mmoTripInfo=") + QString(100, QChar(0xE9))), ".");
-    COMPARE_BYTES(buf, "58*94: E9");
-
-    EncodeWriteFrame(buf, Valid("mmoTripInfo=ab"), ".");
-    COMPARE_BYTES(buf, "58: 61 62; 60*92: 00");
+    for (qsizetype i = 0; i + 1 < steps.size(); i += 2) {
+        EncodeWriteFrame(buf, Valid(steps[i]), ".");
+        COMPARE_BYTES(buf, steps[i + 1].toStdString());
+    }
 }
 
 void TestEncoder::conversionErrors_data()
