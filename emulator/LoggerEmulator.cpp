@@ -259,9 +259,11 @@ void TLoggerEmulator::Serve()
         }
 
         if (answer.Pending() && !stopping && answer.Due[answer.Next] <= now) {
-            std::size_t end = answer.Next;
-            while (end < answer.Bytes.size() && answer.Due[end] <= now)
-                ++end;
+            // Due times never fall, so a search finds the bytes due by now
+            // without walking a flood's whole tail on every wake.
+            const auto due = std::upper_bound(answer.Due.begin() + static_cast<std::ptrdiff_t>(answer.Next),
+                                              answer.Due.end(), now);
+            const auto end = static_cast<std::size_t>(due - answer.Due.begin());
             lineFull = false;
             if (openers == 0) {
                 // Nobody at the other end: like a real line, the bytes are lost.
