@@ -2,6 +2,7 @@
 
 #include "LoggerEmulator.h"
 #include "ParamterFrm.h"
+#include "PrivateRuntime.h"
 #include "SerialPortList.h"
 #include "ShownWindow.h"
 
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
@@ -18,16 +18,6 @@
 // Ports of these tests carry this prefix, so that whatever serial ports the
 // machine has do not take part.
 inline const QString TestPortPrefix = QStringLiteral("ttyE2E");
-
-// A private runtime directory, so that the port map is the test's own.
-class TPrivateRuntime
-{
-public:
-    TPrivateRuntime() { qputenv("XDG_RUNTIME_DIR", FDir.path().toLocal8Bit()); }
-
-private:
-    QTemporaryDir FDir;
-};
 
 inline std::unique_ptr<TLoggerEmulator> StartLogger(const QString &name, TFaultMode fault = TFaultMode::None)
 {

@@ -1,10 +1,10 @@
+#include "PrivateRuntime.h"
 #include "LoggerEmulator.h"
 #include "PortMap.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using TBytes = std::vector<std::uint8_t>;
@@ -109,10 +108,7 @@ class TstEmulator : public QObject
 private slots:
     void initTestCase()
     {
-        // A private runtime directory, so that registrations never touch the user's.
-        QVERIFY(FRuntime.isValid());
-        QCOMPARE(::chmod(QFile::encodeName(FRuntime.path()).constData(), 0700), 0);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(FRuntime.path()));
+        QVERIFY(FRuntime.IsValid());
     }
 
     void writeFrameIsStoredAndAcknowledged_data()
@@ -387,7 +383,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir FRuntime;
+    TPrivateRuntime FRuntime;
 };
 
 QTEST_GUILESS_MAIN(TstEmulator)

@@ -1,9 +1,9 @@
+#include "PrivateRuntime.h"
 #include "LoggerEmulator.h"
 #include "PortMap.h"
 #include "SerialPortList.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -33,10 +33,7 @@ class TstPortList : public QObject
 private slots:
     void initTestCase()
     {
-        // A private runtime directory, so that registrations never touch the user's.
-        QVERIFY(FRuntime.isValid());
-        QCOMPARE(::chmod(QFile::encodeName(FRuntime.path()).constData(), 0700), 0);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(FRuntime.path()));
+        QVERIFY(FRuntime.IsValid());
     }
 
     void cleanup()
@@ -95,7 +92,7 @@ private slots:
 
         const QString dir = PortMap::Directory();
         QVERIFY(!dir.isEmpty());
-        QVERIFY(PortMap::Register("ttyPLANTED", dangling ? FRuntime.filePath("gone") : QStringLiteral("/dev/null")));
+        QVERIFY(PortMap::Register("ttyPLANTED", dangling ? FRuntime.FilePath(QStringLiteral("gone")) : QStringLiteral("/dev/null")));
         if (othersMayWrite)
             QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0777), 0);
 
@@ -124,7 +121,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir FRuntime;
+    TPrivateRuntime FRuntime;
 };
 
 QTEST_GUILESS_MAIN(TstPortList)
