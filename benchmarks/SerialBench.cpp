@@ -233,6 +233,16 @@ constexpr auto VanishSpan = 2s;
 
 double PercentOfCore(TClock::duration cpu, TClock::duration wall) { return 100.0 * Bench::Seconds(cpu) / Bench::Seconds(wall); }
 
+// The far end hangs up; what the process spends over the next VanishSpan.
+double CpuAfterHangup(Bench::TPty &pty)
+{
+    const TClock::duration cpu0 = Bench::ProcessCpu();
+    const TClock::time_point wall0 = TClock::now();
+    pty.CloseMaster();
+    RunFor(VanishSpan);
+    return PercentOfCore(Bench::ProcessCpu() - cpu0, TClock::now() - wall0);
+}
+
 double VanishOurs(int &hangups)
 {
     Bench::TPty pty;
@@ -244,11 +254,7 @@ double VanishOurs(int &hangups)
     comm.OpenPort();
     RunFor(300ms);
 
-    const TClock::duration cpu0 = Bench::ProcessCpu();
-    const TClock::time_point wall0 = TClock::now();
-    pty.CloseMaster();
-    RunFor(VanishSpan);
-    const double percent = PercentOfCore(Bench::ProcessCpu() - cpu0, TClock::now() - wall0);
+    const double percent = CpuAfterHangup(pty);
     comm.ClosePort();
     return percent;
 }
@@ -267,11 +273,7 @@ double VanishPeer(long &errorSignals)
     });
     RunFor(300ms);
 
-    const TClock::duration cpu0 = Bench::ProcessCpu();
-    const TClock::time_point wall0 = TClock::now();
-    pty.CloseMaster();
-    RunFor(VanishSpan);
-    const double percent = PercentOfCore(Bench::ProcessCpu() - cpu0, TClock::now() - wall0);
+    const double percent = CpuAfterHangup(pty);
     port.close();
     return percent;
 }
