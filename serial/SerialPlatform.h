@@ -62,6 +62,10 @@ enum : std::uint32_t {
 enum : std::uint32_t { ModemRing = 0x4, ModemCarrier = 0x8 };
 
 enum class TWait { Stop, Ready, Wake, Timeout, Gone };
+
+// Why a device would not open. Callers tell a user who lacks the right to a
+// device apart from a device that is missing or busy; everything else is Other.
+enum class TOpenFailure { None, Missing, InUse, Denied, Other };
 enum class TIo { Done, Again, Gone };
 
 struct TIoResult {
@@ -99,8 +103,9 @@ private:
 // watches line events, the writer alone writes.
 class TPort {
 public:
-    // nullptr when the device cannot be opened or is in use.
-    static std::unique_ptr<TPort> Open(const QString &path);
+    // nullptr when the device cannot be opened or is in use; failure, when
+    // given, says why.
+    static std::unique_ptr<TPort> Open(const QString &path, TOpenFailure *failure = nullptr);
     ~TPort();
     TPort(const TPort &) = delete;
     TPort &operator=(const TPort &) = delete;

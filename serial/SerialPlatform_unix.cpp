@@ -244,25 +244,59 @@ TPort::TPort(int handle)
 {
 }
 
-std::unique_ptr<TPort> TPort::Open(const QString &path)
+namespace {
+
+TOpenFailure OpenFailure(int error)
 {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return TOpenFailure::Denied;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return TOpenFailure::Missing;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return TOpenFailure::InUse;
+    default:
+        return TOpenFailure::Other;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
+{
+    const auto fail = [failure](int error) -> std::unique_ptr<TPort> {
+        if (failure)
+            *failure = OpenFailure(error);
+        return nullptr;
+    };
     int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return nullptr;
+        return fail(errno);
     // The owner reads a handle of 0 as "closed", so the port must not sit on descriptor 0.
     if (fd == 0) {
         const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        const int error = errno;
         ::close(fd);
         if (moved < 0)
-            return nullptr;
+            return fail(error);
         fd = moved;
     }
     // TIOCEXCL refuses later opens, but not root's; the lock also stops root among
     // programs that take it. TIOCEXCL failing also tells us this is no terminal.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return nullptr;
+        return fail(EBUSY);
     }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return fail(ENOTTY);
+    }
+    if (failure)
+        *failure = TOpenFailure::None;
     return std::unique_ptr<TPort>(new TPort(fd));
 }
 
