@@ -3,6 +3,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -49,6 +50,8 @@ void TestHelp::helpOpensTheManualNextToTheProgram()
 // manual's source (lines in code blocks that start with '#' are no headings).
 void TestHelp::manualHoldsEveryHeading()
 {
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows)
+        QSKIP("pdftotext is a Linux tool: the Linux build checks the same manual");
     const QString pdf = QStringLiteral(LOGGERCFG_PROGRAM_DIR "/Help.pdf");
     QVERIFY(QFile::exists(pdf));
     QProcess pdftotext;
