@@ -44,6 +44,7 @@ private slots:
     void registeredNameOpensItsTarget();
     void closedComponentRefusesAndIgnores();
     void idleThenFarEndVanishing();
+    void bytesCollectedBeforeVanishingDelivered();
     void destructorClosesPort();
     void openCloseCycles();
 
@@ -192,6 +193,29 @@ void TestCommLifecycle::idleThenFarEndVanishing()
     QVERIFY(comm.Handle() != 0);
     comm.ClosePort();
     QCOMPARE(RunningThreads(), threads);
+}
+
+void TestCommLifecycle::bytesCollectedBeforeVanishingDelivered()
+{
+    TPtyPair pty;
+    TComm comm;
+    TRecorder recorder(comm);
+    qsizetype blocksAtHangup = -1;
+    comm.OnRequestHangup = [&](TComm *) {
+        ++recorder.Hangups;
+        blocksAtHangup = recorder.Blocks.size();
+    };
+    // The interval would hold the bytes far longer than the test runs.
+    ConfigureLikeTheWindow(comm, pty.SlavePath, 60000);
+    comm.OpenPort();
+    QVERIFY(pty.Write(Pattern(10)));
+    std::this_thread::sleep_for(300ms);
+    pty.CloseMaster();
+    QVERIFY(QTest::qWaitFor([&] { return recorder.Hangups > 0; }, 5000));
+    QCOMPARE(recorder.Blocks, QList<QByteArray>{Pattern(10)});
+    QCOMPARE(blocksAtHangup, qsizetype(1));
+    QTest::qWait(200);
+    QCOMPARE(recorder.Hangups, 1);
 }
 
 void TestCommLifecycle::destructorClosesPort()
