@@ -127,11 +127,11 @@ public:
     // Aborts what is pending on that side and empties the driver's queue.
     void Purge(bool receive, bool transmit);
 
-    struct TState;
-
 private:
+    // The workers' I/O works on the port's own state.
     friend class TReaderIo;
     friend class TWriterIo;
+    struct TState;
     explicit TPort(std::unique_ptr<TState> state);
 
     std::unique_ptr<TState> F;
@@ -165,9 +165,8 @@ public:
     // moment, and a line event over a read.
     TReaderWake Wait(const TEvent &stop);
 
-    struct TState;
-
 private:
+    struct TState;
     std::unique_ptr<TState> F;
 };
 
@@ -188,9 +187,8 @@ public:
     TIoResult FinishWrite();
     TWriterWake Wait(const TEvent &stop);
 
-    struct TState;
-
 private:
+    struct TState;
     std::unique_ptr<TState> F;
 };
 
