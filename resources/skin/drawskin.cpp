@@ -1,9 +1,12 @@
-// Draws the window skin: every picture the windows show, as PNG with alpha.
-// Usage: drawskin <output directory>   (run with QT_QPA_PLATFORM=offscreen)
+// Draws the window skin, every picture the windows show, as PNG with alpha,
+// and the program's icon at the sizes desktops and installers ask for.
+// Usage: drawskin <skin directory> <icon directory>   (run with QT_QPA_PLATFORM=offscreen)
 //
-// The pictures are committed; the build only embeds them. Rerun this program
-// (target skin-images) after changing it, look at the results, commit both.
+// The pictures are committed; the build only embeds and installs them. Rerun
+// this program (target skin-images) after changing it or the project's
+// version, look at the results, commit both.
 
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -15,7 +18,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSaveFile>
 #include <QTextStream>
+#include <QtEndian>
 
 #include <functional>
 #include <tuple>
@@ -480,7 +485,7 @@ QImage aboutBackground()
     p.drawText(QPointF(140, 72), QStringLiteral("loggercfg"));
     p.setPen(QColor(0x5A, 0x68, 0x7A));
     p.setFont(font(kTextFamily, 14, QFont::Normal));
-    p.drawText(QPointF(142, 98), QStringLiteral("Version 1.0.0"));
+    p.drawText(QPointF(142, 98), QStringLiteral("Version " LOGGERCFG_VERSION));
     p.setPen(QPen(QColor(0x1C, 0x6B, 0xC4), 3, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(143, 114), QPointF(183, 114));
 
@@ -497,11 +502,15 @@ QImage aboutBackground()
     return image;
 }
 
-QImage appIcon()
+// Designed on a 256-pixel grid; smaller sizes are painted, not scaled down,
+// so that edges stay sharp.
+QImage appIcon(int size = 256)
 {
-    QImage image = canvas(256, 256);
+    QImage image = canvas(size, size);
     QPainter p(&image);
     prepare(p);
+    if (size != 256)
+        p.scale(size / 256.0, size / 256.0);
     const QRectF tile(12, 10, 232, 232);
     QPainterPath tilePath;
     tilePath.addRoundedRect(tile, 52, 52);
@@ -527,14 +536,62 @@ struct Picture {
     QImage image;
 };
 
+// The sizes of the desktop's icon theme, the largest last.
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// Windows shows 16 to 48 in lists and menus and 256 in large views.
+const int kIcoSizes[] = {16, 24, 32, 48, 64, 256};
+
+// An icon file whose every entry is a PNG, as Windows has read them since Vista.
+QByteArray icoFile()
+{
+    std::vector<QByteArray> pngs;
+    for (int size : kIcoSizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        appIcon(size).save(&buffer, "PNG");
+        pngs.push_back(png);
+    }
+    QByteArray ico;
+    const auto put16 = [&ico](quint16 v) {
+        char bytes[2];
+        qToLittleEndian(v, bytes);
+        ico.append(bytes, 2);
+    };
+    const auto put32 = [&ico](quint32 v) {
+        char bytes[4];
+        qToLittleEndian(v, bytes);
+        ico.append(bytes, 4);
+    };
+    put16(0);  // reserved
+    put16(1);  // icon, not cursor
+    put16(quint16(pngs.size()));
+    quint32 offset = quint32(6 + 16 * pngs.size());
+    for (std::size_t i = 0; i < pngs.size(); ++i) {
+        const int size = kIcoSizes[i];
+        ico.append(char(size >= 256 ? 0 : size));  // 0 stands for 256
+        ico.append(char(size >= 256 ? 0 : size));
+        ico.append(char(0));  // no palette
+        ico.append(char(0));  // reserved
+        put16(1);             // colour planes
+        put16(32);            // bits per pixel
+        put32(quint32(pngs[i].size()));
+        put32(offset);
+        offset += quint32(pngs[i].size());
+    }
+    for (const QByteArray &png : pngs)
+        ico.append(png);
+    return ico;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: drawskin <output directory>\n";
+    if (argc != 3) {
+        err << "usage: drawskin <skin directory> <icon directory>\n";
         return 2;
     }
     // A missing family would silently fall back to another font and change
@@ -545,9 +602,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!out.exists() && !QDir().mkpath(out.path())) {
-        err << "drawskin: cannot create " << out.path() << "\n";
-        return 1;
+    const QDir icons(QString::fromLocal8Bit(argv[2]));
+    for (const QDir &dir : {out, icons}) {
+        if (!dir.exists() && !QDir().mkpath(dir.path())) {
+            err << "drawskin: cannot create " << dir.path() << "\n";
+            return 1;
+        }
     }
 
     const std::vector<Picture> pictures = {
@@ -572,6 +632,18 @@ int main(int argc, char *argv[])
             err << "drawskin: cannot write " << path << "\n";
             return 1;
         }
+    }
+    for (int size : kIconSizes) {
+        const QString path = icons.filePath(QStringLiteral("loggercfg-%1.png").arg(size));
+        if (!appIcon(size).save(path, "PNG")) {
+            err << "drawskin: cannot write " << path << "\n";
+            return 1;
+        }
+    }
+    QSaveFile ico(icons.filePath(QStringLiteral("loggercfg.ico")));
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(icoFile()) < 0 || !ico.commit()) {
+        err << "drawskin: cannot write " << ico.fileName() << "\n";
+        return 1;
     }
     return 0;
 }
