@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QImage>
+#include <QOperatingSystemVersion>
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
@@ -151,6 +152,8 @@ void TestSkin::pressedPair()
 // stale pictures. Builds differ in antialiasing by a few levels, no more.
 void TestSkin::committedAsDrawn()
 {
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows)
+        QSKIP("the pictures are drawn with the Linux build's fonts: the Linux build checks them");
     QTemporaryDir out;
     QVERIFY(out.isValid());
     const QString skinOut = out.filePath(QStringLiteral("skin"));

@@ -1,10 +1,7 @@
 #include "Comm.h"
 
 #include "CommThreads.h"
-#include "PortMap.h"
 #include "SerialPlatform.h"
-
-#include <QSocketNotifier>
 
 #include <cstring>
 #include <new>
@@ -24,9 +21,8 @@ public:
     TNotifyWindow(TComm *owner, TNotifyQueue &queue)
         : FOwner(owner)
         , FQueue(queue)
-        , FNotifier(queue.Wake().Native(), QSocketNotifier::Read)
     {
-        connect(&FNotifier, &QSocketNotifier::activated, this, &TNotifyWindow::DeliverOne);
+        SerialPlatform::WatchEvent(queue.Wake(), this, [this] { DeliverOne(); });
     }
 
 private:
@@ -43,7 +39,6 @@ private:
 
     TComm *const FOwner;
     TNotifyQueue &FQueue;
-    QSocketNotifier FNotifier;
 };
 
 TComm::TComm(QObject *Owner)
@@ -64,7 +59,7 @@ void TComm::OpenPort()
     if (FPort)
         throw ECommsError("This serial port already opened");
 
-    std::unique_ptr<SerialPlatform::TPort> port = SerialPlatform::TPort::Open(PortMap::DevicePath(FCommName));
+    std::unique_ptr<SerialPlatform::TPort> port = SerialPlatform::TPort::Open(SerialPlatform::DevicePath(FCommName));
     if (!port)
         throw ECommsError("Can't Open the Port");
     if (!port->SizeQueues(DriverQueueSize, DriverQueueSize))

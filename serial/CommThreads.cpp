@@ -6,47 +6,8 @@
 #include <system_error>
 #include <utility>
 
-using SerialPlatform::TClock;
 using SerialPlatform::TIo;
 using SerialPlatform::TIoResult;
-using SerialPlatform::TTimeouts;
-using SerialPlatform::TWait;
-
-namespace {
-
-using namespace std::chrono_literals;
-
-constexpr std::uint32_t MaxDword = 0xFFFFFFFF;
-// Far enough to mean "never" without overflowing the clock.
-constexpr std::uint64_t LongestLimitMs = 1'000'000'000'000;
-// Modem lines and error counters cannot be waited for together with the data,
-// so they are looked at this often, and only on devices that have them.
-constexpr auto LineEventPeriod = 100ms;
-
-// An interval of MAXDWORD, with no total limit or with a total multiplier of
-// MAXDWORD, asks for what has arrived as soon as anything has.
-bool PassesAtOnce(const TTimeouts &t)
-{
-    return t.ReadInterval == MaxDword
-           && (t.ReadTotalMultiplier == MaxDword || (t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0));
-}
-
-bool IntervalUsed(const TTimeouts &t)
-{
-    return t.ReadInterval != 0 && !PassesAtOnce(t);
-}
-
-std::optional<TClock::duration> TotalLimit(const TTimeouts &t)
-{
-    const std::uint64_t ms = t.ReadInterval == MaxDword && t.ReadTotalMultiplier == MaxDword
-                                 ? t.ReadTotalConstant
-                                 : std::uint64_t{t.ReadTotalMultiplier} * ReadBufferSize + t.ReadTotalConstant;
-    if (ms == 0)
-        return std::nullopt;
-    return std::chrono::milliseconds(std::min(ms, LongestLimitMs));
-}
-
-} // namespace
 
 bool TNotifyQueue::Post(TCommNotification notification)
 {
@@ -160,120 +121,153 @@ TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform
 void TReadThread::Execute()
 {
     SerialPlatform::RaiseCurrentThreadPriority(SerialPlatform::TThreadPriority::Highest);
-    if (WatchLineEvents)
-        PortHandle.StartLineEvents();
-    FReadStarted = TClock::now();
-    FNextLineCheck = FReadStarted + LineEventPeriod;
-    for (;;) {
-        const TTimeouts timeouts = PortHandle.Timeouts();
-        const TWait wait = PortHandle.WaitReadable(StopEvent, NextDeadline(timeouts));
-        if (wait == TWait::Stop)
-            break;
-        if (wait == TWait::Gone) {
-            EndWithHangup();
-            break;
-        }
-        // Timers first: bytes that come after the line fell silent start a new block.
-        if (!CheckTimers(timeouts))
-            break;
-        if (wait == TWait::Ready && !FinishRead(timeouts))
-            break;
+    {
+        SerialPlatform::TReaderIo io(PortHandle, WatchLineEvents);
+        FIo = &io;
+        Run();
+        FIo = nullptr;
     }
     PortHandle.Purge(true, false);
 }
 
-std::optional<TClock::time_point> TReadThread::NextDeadline(const TTimeouts &timeouts) const
+void TReadThread::Run()
 {
-    std::optional<TClock::time_point> deadline;
-    const auto consider = [&deadline](TClock::time_point candidate) {
-        if (!deadline || candidate < *deadline)
-            deadline = candidate;
-    };
-    if (PortHandle.WatchesLineEvents())
-        consider(FNextLineCheck);
-    if (FCount > 0 && IntervalUsed(timeouts))
-        consider(FLastByte + std::chrono::milliseconds(timeouts.ReadInterval) + 1ns);
-    if (const auto total = TotalLimit(timeouts))
-        consider(FReadStarted + *total);
-    return deadline;
+    if (!FIo->Valid() || !FIo->SetEventMask()) {
+        PostHangup();
+        return;
+    }
+    if (!ArmLineWait() || !StartRead())
+        return;
+    for (;;) {
+        switch (FIo->Wait(StopEvent)) {
+        case SerialPlatform::TReaderWake::Stop:
+            return;
+        case SerialPlatform::TReaderWake::LineEvent:
+            if (!HandleLineEvent(true) || !ArmLineWait())
+                return;
+            break;
+        case SerialPlatform::TReaderWake::Read:
+            if (!FinishRead() || !StartRead())
+                return;
+            break;
+        case SerialPlatform::TReaderWake::Failed:
+            PostHangup();
+            return;
+        }
+    }
 }
 
-bool TReadThread::CheckTimers(const TTimeouts &timeouts)
+bool TReadThread::ArmLineWait()
 {
-    const TClock::time_point now = TClock::now();
-    if (PortHandle.WatchesLineEvents() && now >= FNextLineCheck) {
-        if (!HandleLineEvent())
+    for (;;) {
+        if (StopEvent.IsSet())
             return false;
-        FNextLineCheck = now + LineEventPeriod;
+        switch (FIo->StartEventWait(FMask)) {
+        case TIo::Done:
+            if (!HandleLineEvent(false))
+                return false;
+            break;
+        case TIo::Pending:
+            return true;
+        case TIo::Closed:
+            return false;
+        case TIo::Failed:
+            PostHangup();
+            return false;
+        }
     }
-    if (FCount > 0 && IntervalUsed(timeouts) && now - FLastByte > std::chrono::milliseconds(timeouts.ReadInterval))
-        return PassBlock();
-    if (const auto total = TotalLimit(timeouts); total && now - FReadStarted >= *total) {
-        if (FCount > 0)
-            return PassBlock();
-        // A read that ends empty has nothing to pass on; the next one starts.
-        FReadStarted = now;
-    }
-    return true;
 }
 
-bool TReadThread::FinishRead(const TTimeouts &timeouts)
+bool TReadThread::HandleLineEvent(bool retrieve)
 {
-    const TIoResult read = PortHandle.Read(FBuffer.data() + FCount, FBuffer.size() - FCount);
-    if (read.Status == TIo::Again)
+    if (retrieve) {
+        if (const TIo got = FIo->FinishEventWait(FMask); got != TIo::Done) {
+            if (got != TIo::Closed)
+                PostHangup();
+            return false;
+        }
+    }
+    bool result = false;
+    if ((FMask & SerialPlatform::EventError) != 0) {
+        std::uint32_t flags = 0;
+        if (const TIo cleared = FIo->ClearErrors(flags); cleared != TIo::Done) {
+            if (cleared != TIo::Closed)
+                PostHangup();
+            return false;
+        }
+        if (!PostNotification(NotifyWindow, WM_COMM_RXERROR, 0, flags)) {
+            PostHangup();
+            return false;
+        }
+        result = true;
+    }
+    std::uint32_t modem = 0;
+    if ((FMask & SerialPlatform::EventCarrier) != 0)
+        modem |= SerialPlatform::ModemCarrier;
+    if ((FMask & SerialPlatform::EventRing) != 0)
+        modem |= SerialPlatform::ModemRing;
+    if (modem != 0) {
+        if (!PostNotification(NotifyWindow, WM_COMM_MODEM, 0, modem)) {
+            PostHangup();
+            return false;
+        }
+        result = true;
+    }
+    // A wait that ends with nothing of interest is how a port taken away shows.
+    if (!result)
+        PostHangup();
+    return result;
+}
+
+bool TReadThread::StartRead()
+{
+    for (;;) {
+        if (StopEvent.IsSet())
+            return false;
+        const TIoResult read = FIo->StartRead(FBuffer.data(), FBuffer.size());
+        switch (read.Status) {
+        case TIo::Done:
+            // Bytes already waiting go on at once, without a trip through the wait.
+            if (!PassBlock(FBuffer.data(), read.Count))
+                return false;
+            break;
+        case TIo::Pending:
+            return true;
+        case TIo::Closed:
+            return false;
+        case TIo::Failed:
+            PostHangup();
+            return false;
+        }
+    }
+}
+
+bool TReadThread::FinishRead()
+{
+    const TIoResult read = FIo->FinishRead();
+    if (read.Status == TIo::Done)
+        return PassBlock(FBuffer.data(), read.Count);
+    if (read.Status != TIo::Closed)
+        PostHangup();
+    return false;
+}
+
+bool TReadThread::PassBlock(const std::uint8_t *bytes, std::size_t count)
+{
+    // A read that a total time-out ended empty has nothing to pass on; the next one starts.
+    if (count == 0)
         return true;
-    if (read.Status == TIo::Gone) {
-        EndWithHangup();
-        return false;
-    }
-    if (read.LineActive)
-        FLastByte = TClock::now();
-    FCount += read.Count;
-    if (FCount == FBuffer.size() || (FCount > 0 && PassesAtOnce(timeouts)))
-        return PassBlock();
-    return true;
-}
-
-bool TReadThread::HandleLineEvent()
-{
-    const std::optional<SerialPlatform::TLineEvents> events = PortHandle.TakeLineEvents();
-    if (!events) {
-        EndWithHangup();
-        return false;
-    }
-    if (events->Errors != 0 && !PostNotification(NotifyWindow, WM_COMM_RXERROR, 0, events->Errors)) {
-        PostHangup();
-        return false;
-    }
-    if (events->Modem != 0 && !PostNotification(NotifyWindow, WM_COMM_MODEM, 0, events->Modem)) {
-        PostHangup();
-        return false;
-    }
-    return true;
-}
-
-bool TReadThread::PassBlock()
-{
-    const std::size_t count = std::exchange(FCount, 0);
-    FReadStarted = TClock::now();
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[count + 1]());
     if (!block) {
         PostHangup();
         return false;
     }
-    std::memcpy(block.get(), FBuffer.data(), count);
+    std::memcpy(block.get(), bytes, count);
     if (!PostNotification(NotifyWindow, WM_COMM_RXDATA, static_cast<std::uint32_t>(count), 0, std::move(block))) {
         PostHangup();
         return false;
     }
     return true;
-}
-
-void TReadThread::EndWithHangup()
-{
-    // Bytes already collected are worth more than the block rule.
-    if (FCount == 0 || PassBlock())
-        PostHangup();
 }
 
 void TReadThread::PostHangup()
@@ -294,6 +288,22 @@ TWriteThread::TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatfo
 void TWriteThread::Execute()
 {
     SerialPlatform::RaiseCurrentThreadPriority(SerialPlatform::TThreadPriority::AboveNormal);
+    {
+        SerialPlatform::TWriterIo io(PortHandle);
+        FIo = &io;
+        if (io.Valid())
+            Run();
+        else
+            PostHangup();
+        FIo = nullptr;
+    }
+    Queue.Close();
+    PortHandle.Purge(false, true);
+    SendQueueEmpty.store(true, std::memory_order_relaxed);
+}
+
+void TWriteThread::Run()
+{
     bool drainedNotice = true;
     for (;;) {
         std::optional<TSendBlock> block = Queue.TryPop();
@@ -301,50 +311,51 @@ void TWriteThread::Execute()
             SendQueueEmpty.store(true, std::memory_order_relaxed);
             if (drainedNotice && !PostNotification(NotifyWindow, WM_COMM_TXEMPTY)) {
                 PostHangup();
-                break;
+                return;
             }
             drainedNotice = false;
-            const TWait wait = SerialPlatform::WaitEither(StopEvent, Queue.Wake());
-            if (wait == TWait::Wake) {
+            const SerialPlatform::TWait wait = SerialPlatform::WaitEither(StopEvent, Queue.Wake());
+            if (wait == SerialPlatform::TWait::Wake) {
                 Queue.Wake().Consume();
                 continue;
             }
-            if (wait != TWait::Stop)
+            if (wait != SerialPlatform::TWait::Stop)
                 PostHangup();
-            break;
+            return;
         }
         if (StopEvent.IsSet())
-            break;
+            return;
         if (!WriteBlock(block->Data.get(), block->Count))
-            break;
+            return;
         drainedNotice = true;
     }
-    Queue.Close();
-    PortHandle.Purge(false, true);
-    SendQueueEmpty.store(true, std::memory_order_relaxed);
 }
 
-// The write time-outs are not applied: a write cut short by one is continued
-// with the rest, so a limit would change nothing but the number of calls.
 bool TWriteThread::WriteBlock(const std::uint8_t *data, std::size_t count)
 {
     std::size_t offset = 0;
     while (offset < count) {
-        const TIoResult written = PortHandle.Write(data + offset, count - offset);
-        if (written.Status == TIo::Gone) {
+        TIoResult written = FIo->StartWrite(data + offset, count - offset);
+        if (written.Status == TIo::Pending) {
+            switch (FIo->Wait(StopEvent)) {
+            case SerialPlatform::TWriterWake::Stop:
+                return false;
+            case SerialPlatform::TWriterWake::Written:
+                written = FIo->FinishWrite();
+                break;
+            case SerialPlatform::TWriterWake::Failed:
+                PostHangup();
+                return false;
+            }
+        }
+        if (written.Status == TIo::Closed)
+            return false;
+        if (written.Status != TIo::Done) {
             PostHangup();
             return false;
         }
+        // Less than asked only where write time-outs are set: the rest follows.
         offset += written.Count;
-        if (offset == count)
-            break;
-        const TWait wait = PortHandle.WaitWritable(StopEvent);
-        if (wait == TWait::Stop)
-            return false;
-        if (wait != TWait::Ready) {
-            PostHangup();
-            return false;
-        }
     }
     return true;
 }

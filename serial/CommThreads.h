@@ -108,8 +108,8 @@ private:
 
 class TReadThread : public TCommThread {
 public:
-    // Line events are sampled only when someone listens for them: on a device
-    // that has them, sampling wakes the reader every LineEventPeriod.
+    // Line events are watched only when someone listens for them: where the
+    // system cannot wait for them, watching wakes the reader every 100 ms.
     TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow,
                 bool watchLineEvents);
 
@@ -117,12 +117,12 @@ protected:
     void Execute() override;
 
 private:
-    std::optional<SerialPlatform::TClock::time_point> NextDeadline(const SerialPlatform::TTimeouts &timeouts) const;
-    bool FinishRead(const SerialPlatform::TTimeouts &timeouts);
-    bool CheckTimers(const SerialPlatform::TTimeouts &timeouts);
-    bool HandleLineEvent();
-    bool PassBlock();
-    void EndWithHangup();
+    void Run();
+    bool ArmLineWait();
+    bool HandleLineEvent(bool retrieve);
+    bool StartRead();
+    bool FinishRead();
+    bool PassBlock(const std::uint8_t *bytes, std::size_t count);
     void PostHangup();
 
     SerialPlatform::TPort &PortHandle;
@@ -130,11 +130,10 @@ private:
     TNotifyQueue &NotifyWindow;
     const bool WatchLineEvents;
 
+    // Valid while Execute runs.
+    SerialPlatform::TReaderIo *FIo = nullptr;
     std::array<std::uint8_t, ReadBufferSize> FBuffer{};
-    std::size_t FCount = 0;
-    SerialPlatform::TClock::time_point FReadStarted;
-    SerialPlatform::TClock::time_point FLastByte;
-    SerialPlatform::TClock::time_point FNextLineCheck;
+    std::uint32_t FMask = 0;
 };
 
 class TWriteThread : public TCommThread {
@@ -146,6 +145,7 @@ protected:
     void Execute() override;
 
 private:
+    void Run();
     bool WriteBlock(const std::uint8_t *data, std::size_t count);
     void PostHangup();
 
@@ -154,4 +154,7 @@ private:
     TNotifyQueue &NotifyWindow;
     TSendQueue &Queue;
     std::atomic<bool> &SendQueueEmpty;
+
+    // Valid while Execute runs.
+    SerialPlatform::TWriterIo *FIo = nullptr;
 };

@@ -1,23 +1,25 @@
 #pragma once
 
 #include "Comm.h"
-#include "InputFilter.h"
 
 #include <QString>
 
-#include <array>
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <optional>
+
+class QObject;
 
 // The operating system's side of the serial component. One implementation file per
 // platform sits beside this header; everything above it is shared.
+//
+// The shape is that of overlapped I/O: a thread starts a read, an event wait or a
+// write, which either completes at once or stays pending; it then waits for the
+// stop event or a completion and collects the result. Where the system has no
+// overlapped I/O, the platform file plays the driver's part itself.
 namespace SerialPlatform {
-
-using TClock = std::chrono::steady_clock;
 
 struct TLineSettings {
     std::uint32_t BaudRate = 9600;
@@ -50,8 +52,8 @@ struct TTimeouts {
     std::uint32_t WriteTotalConstant = 0;
 };
 
-// Line-error flags and modem bits carry the same values on every platform, so
-// that handlers written against one read the same numbers on another.
+// Line-error flags, modem bits and line events carry the same values on every
+// platform, so that handlers written against one read the same numbers on another.
 enum : std::uint32_t {
     LineErrorRxOver = 0x01,
     LineErrorOverrun = 0x02,
@@ -60,27 +62,26 @@ enum : std::uint32_t {
     LineErrorBreak = 0x10,
 };
 enum : std::uint32_t { ModemRing = 0x4, ModemCarrier = 0x8 };
-
-enum class TWait { Stop, Ready, Wake, Timeout, Gone };
+enum : std::uint32_t { EventCarrier = 0x20, EventError = 0x80, EventRing = 0x100 };
+inline constexpr std::uint32_t WatchedEvents = EventCarrier | EventError | EventRing;
 
 // Why a device would not open. Callers tell a user who lacks the right to a
 // device apart from a device that is missing or busy; everything else is Other.
 enum class TOpenFailure { None, Missing, InUse, Denied, Other };
-enum class TIo { Done, Again, Gone };
+
+// How a started operation, or the collection of its result, went. Closed is a
+// port handle that is no longer valid, as after the owner closed it: the thread
+// ends without a word. Failed is any other error: the thread asks to hang up.
+enum class TIo { Done, Pending, Closed, Failed };
 
 struct TIoResult {
-    TIo Status = TIo::Gone;
-    std::size_t Count = 0;   // bytes left after filtering (read) or written (write)
-    bool LineActive = false; // a read took bytes from the line, even if all were filtered out
+    TIo Status = TIo::Failed;
+    std::size_t Count = 0; // bytes read or written, when Done
 };
 
-struct TLineEvents {
-    std::uint32_t Errors = 0;
-    std::uint32_t Modem = 0;
-};
-
-// A signal that a thread can wait on together with the port. Once set it stays
-// set until consumed; the stop event is never consumed.
+// A manual-reset signal that a thread can wait on together with its I/O. The
+// stop event is never consumed; the wake events are consumed before their queue
+// is looked at.
 class TEvent {
 public:
     TEvent();
@@ -88,16 +89,23 @@ public:
     TEvent(const TEvent &) = delete;
     TEvent &operator=(const TEvent &) = delete;
 
-    bool Valid() const { return FHandle >= 0; }
+    bool Valid() const { return FHandle != Invalid; }
     void Set();
     bool IsSet() const { return FSet.load(std::memory_order_acquire); }
     void Consume();
-    int Native() const { return FHandle; }
+    std::intptr_t Native() const { return FHandle; }
 
 private:
-    int FHandle = -1;
+    static constexpr std::intptr_t Invalid = -1;
+    std::intptr_t FHandle = Invalid;
     std::atomic<bool> FSet{false};
 };
+
+// The device node or name that the system opens for a port name.
+QString DevicePath(const QString &name);
+
+class TReaderIo;
+class TWriterIo;
 
 // An open serial device. The owner configures it; the reader alone reads and
 // watches line events, the writer alone writes.
@@ -110,52 +118,92 @@ public:
     TPort(const TPort &) = delete;
     TPort &operator=(const TPort &) = delete;
 
-    std::intptr_t Handle() const { return FHandle; }
+    std::intptr_t Handle() const;
 
     bool SizeQueues(std::uint32_t receive, std::uint32_t transmit);
     // False when the driver refused part of the settings; the rest still applies.
     bool ApplyLineSettings(const TLineSettings &settings);
     void SetTimeouts(const TTimeouts &timeouts);
-    TTimeouts Timeouts() const;
+    // Aborts what is pending on that side and empties the driver's queue.
     void Purge(bool receive, bool transmit);
 
-    TWait WaitReadable(const TEvent &stop, std::optional<TClock::time_point> deadline) const;
-    TWait WaitWritable(const TEvent &stop) const;
-    TIoResult Read(std::uint8_t *buffer, std::size_t size);
-    TIoResult Write(const std::uint8_t *data, std::size_t size) const;
-
-    // Reader only. False when the device reports no line events at all.
-    bool StartLineEvents();
-    bool WatchesLineEvents() const;
-    // nullopt when the device has gone.
-    std::optional<TLineEvents> TakeLineEvents();
+    struct TState;
 
 private:
-    explicit TPort(int handle);
+    friend class TReaderIo;
+    friend class TWriterIo;
+    explicit TPort(std::unique_ptr<TState> state);
 
-    int FHandle = -1;
-    std::atomic<std::uint32_t> FReadInterval{0};
-    std::atomic<std::uint32_t> FReadTotalMultiplier{0};
-    std::atomic<std::uint32_t> FReadTotalConstant{0};
-    std::atomic<std::uint32_t> FWriteTotalMultiplier{0};
-    std::atomic<std::uint32_t> FWriteTotalConstant{0};
-    // The reader filters received bytes by these; the owner may change them at any time.
-    std::atomic<bool> FIgnoreNull{false};
-    std::atomic<bool> FMarkedErrors{false};
-    std::atomic<bool> FReplaceErrors{false};
-    std::atomic<std::uint8_t> FReplacedChar{0};
-    // Reader-owned.
-    TInputFilter FFilter;
-    enum class TLineSource { None, Counters, ModemBits } FLineSource = TLineSource::None;
-    std::array<int, 7> FCounters{};
-    int FModemBits = 0;
+    std::unique_ptr<TState> F;
 };
 
+enum class TReaderWake { Stop, LineEvent, Read, Failed };
+
+// The reader's outstanding read and line-event wait, made and used by the reader
+// thread alone. At most one of each is pending at a time.
+class TReaderIo {
+public:
+    // Line events are watched only when asked for, where watching costs wake-ups.
+    TReaderIo(TPort &port, bool watchLineEvents);
+    ~TReaderIo();
+    TReaderIo(const TReaderIo &) = delete;
+    TReaderIo &operator=(const TReaderIo &) = delete;
+
+    // False when the thread's events could not be made.
+    bool Valid() const;
+    // Selects the line events to wait for (WatchedEvents).
+    bool SetEventMask();
+    // Done: mask holds the events that ended the wait.
+    TIo StartEventWait(std::uint32_t &mask);
+    TIo FinishEventWait(std::uint32_t &mask);
+    // Reads and clears the line-error flags (LineError*).
+    TIo ClearErrors(std::uint32_t &flags);
+    // The buffer must stay valid until the read has been collected.
+    TIoResult StartRead(std::uint8_t *buffer, std::size_t size);
+    TIoResult FinishRead();
+    // Without time limit; the stop event wins over anything ready at the same
+    // moment, and a line event over a read.
+    TReaderWake Wait(const TEvent &stop);
+
+    struct TState;
+
+private:
+    std::unique_ptr<TState> F;
+};
+
+enum class TWriterWake { Stop, Written, Failed };
+
+// The writer's outstanding write, made and used by the writer thread alone.
+class TWriterIo {
+public:
+    explicit TWriterIo(TPort &port);
+    ~TWriterIo();
+    TWriterIo(const TWriterIo &) = delete;
+    TWriterIo &operator=(const TWriterIo &) = delete;
+
+    bool Valid() const;
+    // Done may have written less than size; the rest is the caller's.
+    TIoResult StartWrite(const std::uint8_t *data, std::size_t size);
+    // Waits for the pending write to finish.
+    TIoResult FinishWrite();
+    TWriterWake Wait(const TEvent &stop);
+
+    struct TState;
+
+private:
+    std::unique_ptr<TState> F;
+};
+
+enum class TWait { Stop, Wake, Failed };
 // Waits for the stop event or the wake event, without time limit.
 TWait WaitEither(const TEvent &stop, const TEvent &wake);
 
 enum class TThreadPriority { AboveNormal, Highest };
 // Raises the calling thread's priority where the system allows it; a refusal is fine.
 void RaiseCurrentThreadPriority(TThreadPriority priority);
+
+// Calls activated on the calling thread's event loop whenever event is set; the
+// callee consumes it. The watcher is owned by parent.
+QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated);
 
 } // namespace SerialPlatform

@@ -1,12 +1,13 @@
+#include "PortMap.h"
 #include "SerialPlatform.h"
+#include "SerialPort_unix.h"
 #include "SerialTermios_unix.h"
 
 #include <QFile>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/serial.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -16,25 +17,6 @@
 namespace SerialPlatform {
 
 namespace {
-
-enum class TFault { Retry, Unsupported, Gone };
-
-TFault Classify(int error)
-{
-    switch (error) {
-    case EINTR:
-    case EAGAIN:
-        return TFault::Retry;
-    case ENOTTY:
-    case EINVAL:
-    case ENOSYS:
-    case EOPNOTSUPP:
-        return TFault::Unsupported;
-    default:
-        // EIO, ENXIO, ENODEV and the rest: the device or its driver has gone away.
-        return TFault::Gone;
-    }
-}
 
 void SetRaw(termios &t)
 {
@@ -161,45 +143,6 @@ bool SetModemLines(int fd, const TLineSettings &s)
     return done;
 }
 
-std::array<int, 7> PickCounters(const serial_icounter_struct &c)
-{
-    return {c.dcd, c.rng, c.frame, c.overrun, c.parity, c.brk, c.buf_overrun};
-}
-
-timespec ToTimespec(TClock::duration left)
-{
-    if (left < TClock::duration::zero())
-        left = TClock::duration::zero();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
-    return {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
-}
-
-// Stop wins over everything else that is ready at the same moment.
-TWait WaitPort(int port, short events, const TEvent &stop, std::optional<TClock::time_point> deadline)
-{
-    pollfd fds[2] = {{stop.Native(), POLLIN, 0}, {port, events, 0}};
-    for (;;) {
-        timespec limit{};
-        if (deadline)
-            limit = ToTimespec(*deadline - TClock::now());
-        const int ready = ::ppoll(fds, 2, deadline ? &limit : nullptr, nullptr);
-        if (ready < 0) {
-            if (Classify(errno) == TFault::Retry)
-                continue;
-            return TWait::Gone;
-        }
-        if (fds[0].revents != 0)
-            return TWait::Stop;
-        if ((fds[1].revents & events) != 0)
-            return TWait::Ready;
-        if (fds[1].revents != 0)
-            return TWait::Gone;
-        if (ready == 0)
-            return TWait::Timeout;
-    }
-}
-
 } // namespace
 
 bool ComposeTermios(const TLineSettings &settings, termios &t)
@@ -214,6 +157,24 @@ bool ComposeTermios(const TLineSettings &settings, termios &t)
     return complete;
 }
 
+
+TFault Classify(int error)
+{
+    switch (error) {
+    case EINTR:
+    case EAGAIN:
+        return TFault::Retry;
+    case ENOTTY:
+    case EINVAL:
+    case ENOSYS:
+    case EOPNOTSUPP:
+        return TFault::Unsupported;
+    default:
+        // EIO, ENXIO, ENODEV and the rest: the device or its driver has gone away.
+        return TFault::Gone;
+    }
+}
+
 TEvent::TEvent()
     : FHandle(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
@@ -222,25 +183,30 @@ TEvent::TEvent()
 TEvent::~TEvent()
 {
     if (FHandle >= 0)
-        ::close(FHandle);
+        ::close(static_cast<int>(FHandle));
 }
 
 void TEvent::Set()
 {
     FSet.store(true, std::memory_order_release);
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(FHandle, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(static_cast<int>(FHandle), &one, sizeof one);
 }
 
 void TEvent::Consume()
 {
     FSet.store(false, std::memory_order_release);
     std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t taken = ::read(FHandle, &count, sizeof count);
+    [[maybe_unused]] const ssize_t taken = ::read(static_cast<int>(FHandle), &count, sizeof count);
 }
 
-TPort::TPort(int handle)
-    : FHandle(handle)
+QString DevicePath(const QString &name)
+{
+    return PortMap::DevicePath(name);
+}
+
+TPort::TPort(std::unique_ptr<TState> state)
+    : F(std::move(state))
 {
 }
 
@@ -297,15 +263,22 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
     }
     if (failure)
         *failure = TOpenFailure::None;
-    return std::unique_ptr<TPort>(new TPort(fd));
+    auto state = std::make_unique<TState>();
+    state->Fd = fd;
+    return std::unique_ptr<TPort>(new TPort(std::move(state)));
 }
 
 TPort::~TPort()
 {
     // The exclusive flag belongs to the terminal, not to this descriptor: on a
     // pseudo-terminal it outlives the close for as long as the master is open.
-    ::ioctl(FHandle, TIOCNXCL);
-    ::close(FHandle);
+    ::ioctl(F->Fd, TIOCNXCL);
+    ::close(F->Fd);
+}
+
+std::intptr_t TPort::Handle() const
+{
+    return F->Fd;
 }
 
 bool TPort::SizeQueues(std::uint32_t, std::uint32_t)
@@ -317,155 +290,36 @@ bool TPort::SizeQueues(std::uint32_t, std::uint32_t)
 bool TPort::ApplyLineSettings(const TLineSettings &settings)
 {
     termios t{};
-    if (::tcgetattr(FHandle, &t) != 0)
+    if (::tcgetattr(F->Fd, &t) != 0)
         return false;
     bool complete = ComposeTermios(settings, t);
-    if (::tcsetattr(FHandle, TCSANOW, &t) != 0)
+    if (::tcsetattr(F->Fd, TCSANOW, &t) != 0)
         complete = false;
-    complete = SetModemLines(FHandle, settings) && complete;
+    complete = SetModemLines(F->Fd, settings) && complete;
 
     // tcsetattr succeeds when any part was taken, so ask what the driver now marks.
     termios now{};
-    const bool marked = ::tcgetattr(FHandle, &now) == 0 && (now.c_iflag & PARMRK) != 0;
-    FMarkedErrors.store(marked, std::memory_order_relaxed);
-    FReplaceErrors.store(settings.ReplaceWhenParityError, std::memory_order_relaxed);
-    FReplacedChar.store(settings.ReplacedChar, std::memory_order_relaxed);
-    FIgnoreNull.store(settings.IgnoreNullChar, std::memory_order_relaxed);
+    const bool marked = ::tcgetattr(F->Fd, &now) == 0 && (now.c_iflag & PARMRK) != 0;
+    F->MarkedErrors.store(marked, std::memory_order_relaxed);
+    F->ReplaceErrors.store(settings.ReplaceWhenParityError, std::memory_order_relaxed);
+    F->ReplacedChar.store(settings.ReplacedChar, std::memory_order_relaxed);
+    F->IgnoreNull.store(settings.IgnoreNullChar, std::memory_order_relaxed);
     return complete;
 }
 
+// Write time-outs are not kept: a write cut short by one would be continued with
+// the rest, so a limit would change nothing but the number of calls.
 void TPort::SetTimeouts(const TTimeouts &timeouts)
 {
-    FReadInterval.store(timeouts.ReadInterval, std::memory_order_relaxed);
-    FReadTotalMultiplier.store(timeouts.ReadTotalMultiplier, std::memory_order_relaxed);
-    FReadTotalConstant.store(timeouts.ReadTotalConstant, std::memory_order_relaxed);
-    FWriteTotalMultiplier.store(timeouts.WriteTotalMultiplier, std::memory_order_relaxed);
-    FWriteTotalConstant.store(timeouts.WriteTotalConstant, std::memory_order_relaxed);
-}
-
-TTimeouts TPort::Timeouts() const
-{
-    return {FReadInterval.load(std::memory_order_relaxed), FReadTotalMultiplier.load(std::memory_order_relaxed),
-            FReadTotalConstant.load(std::memory_order_relaxed), FWriteTotalMultiplier.load(std::memory_order_relaxed),
-            FWriteTotalConstant.load(std::memory_order_relaxed)};
+    F->ReadInterval.store(timeouts.ReadInterval, std::memory_order_relaxed);
+    F->ReadTotalMultiplier.store(timeouts.ReadTotalMultiplier, std::memory_order_relaxed);
+    F->ReadTotalConstant.store(timeouts.ReadTotalConstant, std::memory_order_relaxed);
 }
 
 void TPort::Purge(bool receive, bool transmit)
 {
     if (receive || transmit)
-        ::tcflush(FHandle, receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH);
-}
-
-TWait TPort::WaitReadable(const TEvent &stop, std::optional<TClock::time_point> deadline) const
-{
-    return WaitPort(FHandle, POLLIN, stop, deadline);
-}
-
-TWait TPort::WaitWritable(const TEvent &stop) const
-{
-    return WaitPort(FHandle, POLLOUT, stop, std::nullopt);
-}
-
-TIoResult TPort::Read(std::uint8_t *buffer, std::size_t size)
-{
-    const ssize_t got = ::read(FHandle, buffer, size);
-    if (got > 0) {
-        TInputFilterOptions options;
-        options.IgnoreNull = FIgnoreNull.load(std::memory_order_relaxed);
-        options.Marked = FMarkedErrors.load(std::memory_order_relaxed);
-        options.ReplaceErrors = FReplaceErrors.load(std::memory_order_relaxed);
-        options.ReplacedChar = FReplacedChar.load(std::memory_order_relaxed);
-        return {TIo::Done, FFilter.Apply(buffer, static_cast<std::size_t>(got), options), true};
-    }
-    // A read of 0 after poll reported input is how a hung-up terminal says so;
-    // taking it for "nothing yet" would spin.
-    if (got < 0 && Classify(errno) == TFault::Retry)
-        return {TIo::Again, 0, false};
-    return {TIo::Gone, 0, false};
-}
-
-TIoResult TPort::Write(const std::uint8_t *data, std::size_t size) const
-{
-    const ssize_t put = ::write(FHandle, data, size);
-    if (put >= 0)
-        return {TIo::Done, static_cast<std::size_t>(put), false};
-    if (Classify(errno) == TFault::Retry)
-        return {TIo::Again, 0, false};
-    return {TIo::Gone, 0, false};
-}
-
-bool TPort::StartLineEvents()
-{
-    serial_icounter_struct counters{};
-    if (::ioctl(FHandle, TIOCGICOUNT, &counters) == 0) {
-        FCounters = PickCounters(counters);
-        FLineSource = TLineSource::Counters;
-        return true;
-    }
-    int bits = 0;
-    if (::ioctl(FHandle, TIOCMGET, &bits) == 0) {
-        FModemBits = bits;
-        FLineSource = TLineSource::ModemBits;
-        return true;
-    }
-    // Pseudo-terminals answer ENOTTY: no line events, which is no fault.
-    FLineSource = TLineSource::None;
-    return false;
-}
-
-bool TPort::WatchesLineEvents() const
-{
-    return FLineSource != TLineSource::None;
-}
-
-std::optional<TLineEvents> TPort::TakeLineEvents()
-{
-    TLineEvents events;
-    int failure = 0;
-    if (FLineSource == TLineSource::Counters) {
-        serial_icounter_struct counters{};
-        if (::ioctl(FHandle, TIOCGICOUNT, &counters) == 0) {
-            const std::array<int, 7> now = PickCounters(counters);
-            static constexpr std::uint32_t meaning[] = {ModemCarrier,    ModemRing,      LineErrorFrame, LineErrorOverrun,
-                                                        LineErrorParity, LineErrorBreak, LineErrorRxOver};
-            for (std::size_t i = 0; i < now.size(); ++i) {
-                if (now[i] == FCounters[i])
-                    continue;
-                if (i < 2)
-                    events.Modem |= meaning[i];
-                else
-                    events.Errors |= meaning[i];
-            }
-            FCounters = now;
-        } else {
-            failure = errno;
-        }
-    } else if (FLineSource == TLineSource::ModemBits) {
-        int bits = 0;
-        if (::ioctl(FHandle, TIOCMGET, &bits) == 0) {
-            if (((bits ^ FModemBits) & TIOCM_CD) != 0)
-                events.Modem |= ModemCarrier;
-            if ((bits & ~FModemBits & TIOCM_RNG) != 0)
-                events.Modem |= ModemRing;
-            FModemBits = bits;
-        } else {
-            failure = errno;
-        }
-    }
-    if (failure != 0) {
-        const TFault fault = Classify(failure);
-        if (fault == TFault::Gone)
-            return std::nullopt;
-        if (fault == TFault::Unsupported)
-            FLineSource = TLineSource::None;
-    }
-    return events;
-}
-
-TWait WaitEither(const TEvent &stop, const TEvent &wake)
-{
-    const TWait wait = WaitPort(wake.Native(), POLLIN, stop, std::nullopt);
-    return wait == TWait::Ready ? TWait::Wake : wait;
+        ::tcflush(F->Fd, receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH);
 }
 
 void RaiseCurrentThreadPriority(TThreadPriority priority)
@@ -474,6 +328,13 @@ void RaiseCurrentThreadPriority(TThreadPriority priority)
     // the thread keeps the normal priority, which only costs latency.
     const int nice = priority == TThreadPriority::Highest ? -10 : -5;
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice);
+}
+
+QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated)
+{
+    auto *notifier = new QSocketNotifier(static_cast<qintptr>(event.Native()), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, std::move(activated));
+    return notifier;
 }
 
 } // namespace SerialPlatform

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,6 +91,8 @@ void TestHelp::manualPath()
 // manual's source (lines in code blocks that start with '#' are no headings).
 void TestHelp::manualHoldsEveryHeading()
 {
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows)
+        QSKIP("pdftotext is a Linux tool: the Linux build checks the same manual");
     const QString pdf = QStringLiteral(LOGGERCFG_PROGRAM_DIR "/Help.pdf");
     QVERIFY(QFile::exists(pdf));
     QProcess pdftotext;
