@@ -1,25 +1,30 @@
-// Preloaded into an installed loggercfg, which takes no command line and has
-// no test switch: once the platform has put the first top-level window on
-// screen, this reports the window and where its Help button sends the user,
-// then ends the program. Lines go to standard output with a fixed prefix.
+// A Qt plugin that the package tests load into an installed loggercfg, which
+// takes no command line and has no test switch: QT_PLUGIN_PATH names the
+// folder holding generic/ with this plugin, QT_QPA_GENERIC_PLUGINS=shownhook
+// loads it, the same way on Linux and under wine. Once the platform has put
+// the first top-level window on screen, it reports the window and where the
+// Help button sends the user, then ends the program. The report goes to the
+// file named by SHOWN_HOOK_REPORT, one line at a time, since a Windows GUI
+// program has no standard output to speak of.
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
+#include <QGenericPlugin>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
 
-#include <cstdio>
-
 namespace {
 
 void Say(const QString &line)
 {
-    std::printf("shown-hook: %s\n", qPrintable(line));
-    std::fflush(stdout);
+    QFile report(qEnvironmentVariable("SHOWN_HOOK_REPORT"));
+    if (report.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        report.write((line + u'\n').toUtf8());
 }
 
 class TShownWatcher : public QObject
@@ -92,13 +97,21 @@ private:
     QList<QUrl> FOpened;
 };
 
-void InstallWatcher()
-{
-    qApp->installEventFilter(new TShownWatcher(qApp));
-}
-
 } // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(InstallWatcher)
+class TShownHookPlugin : public QGenericPlugin
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "shownhook.json")
+
+public:
+    // The application owns and deletes what a generic plugin creates.
+    QObject *create(const QString &, const QString &) override
+    {
+        auto *watcher = new TShownWatcher;
+        qApp->installEventFilter(watcher);
+        return watcher;
+    }
+};
 
 #include "ShownHook.moc"

@@ -3,11 +3,12 @@
 # program offscreen until its window is on screen, checks that its Help button
 # finds the installed manual, and removes the packages, also on failure.
 #
-# The program takes no command line and has no test switch, so a small hook
-# library (shown_hook), preloaded, reports the first window the platform
-# exposes and the path Help opens, then ends the program.
+# The program takes no command line and has no test switch, so a small Qt
+# plugin (ShownHook.cpp), loaded through Qt's own environment variables,
+# reports the first window the platform exposes and the path Help opens, then
+# ends the program.
 set -euo pipefail
-build=$1 version=$2 app_id=$3 hook=$4
+build=$1 version=$2 app_id=$3 plugins=$4
 here=$(dirname "$0")
 source "$here/build-debs.sh"
 
@@ -51,15 +52,17 @@ run() {
   env -i PATH=/usr/bin:/bin HOME="$work" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen "$@"
 }
 status=0
-output=$(run LD_PRELOAD="$hook" timeout 60 /usr/bin/loggercfg 2>"$work/stderr") || status=$?
-echo "$output"
+run QT_PLUGIN_PATH="$plugins" QT_QPA_GENERIC_PLUGINS=shownhook SHOWN_HOOK_REPORT="$work/report" \
+  timeout 60 /usr/bin/loggercfg >"$work/output" 2>&1 || status=$?
+report=$(cat "$work/report" 2>/dev/null || true)
+echo "$report"
 if [[ $status != 0 ]]; then
   echo "FAIL: loggercfg ended with status $status"
-  cat "$work/stderr"
+  cat "$work/output"
   exit 1
 fi
-grep -qx 'shown-hook: window TParamter 1388x789' <<<"$output" || { echo "FAIL: the window was not shown"; exit 1; }
-grep -qx 'shown-hook: help /usr/share/doc/loggercfg/Help.pdf exists' <<<"$output" \
+grep -qx 'window TParamter 1388x789' <<<"$report" || { echo "FAIL: the window was not shown"; exit 1; }
+grep -qx 'help /usr/share/doc/loggercfg/Help.pdf exists' <<<"$report" \
   || { echo "FAIL: Help does not open the installed manual"; exit 1; }
 
 # The emulator starts, registers its port and ends on a signal.
