@@ -110,6 +110,7 @@ public:
     {
         auto *watcher = new TShownWatcher;
         qApp->installEventFilter(watcher);
+        Say(QStringLiteral("loaded"));
         return watcher;
     }
 };
