@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QOperatingSystemVersion>
 #include <QPainter>
@@ -188,6 +189,12 @@ void TestSkin::committedAsDrawn()
         }
     }
     QCOMPARE(compared, 14 + 8);
+
+    // The scalable icon is text and owes nothing to fonts: it must match exactly.
+    QFile committedSvg(QStringLiteral(LOGGERCFG_ICON_DIR "/loggercfg.svg"));
+    QFile drawnSvg(QDir(iconOut).filePath(QStringLiteral("loggercfg.svg")));
+    QVERIFY(committedSvg.open(QIODevice::ReadOnly) && drawnSvg.open(QIODevice::ReadOnly));
+    QVERIFY2(committedSvg.readAll() == drawnSvg.readAll(), "loggercfg.svg differs; redraw with the target skin-images");
 }
 
 QTEST_MAIN(TestSkin)

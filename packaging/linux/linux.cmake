@@ -48,6 +48,8 @@ foreach(size 16 22 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
           RENAME loggercfg.png COMPONENT loggercfg)
 endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/loggercfg.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps COMPONENT loggercfg)
 install(FILES ${LOGGERCFG_HELP_PDF} ${linux_dir}/copyright ${generated}/loggercfg/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/loggercfg COMPONENT loggercfg)
 install(FILES ${generated}/loggercfg.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT loggercfg)

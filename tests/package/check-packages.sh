@@ -32,6 +32,12 @@ for size in 16 22 24 32 48 64 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/loggercfg.png
   [[ $(identify -format %wx%h "$icon") == "${size}x${size}" ]] || { echo "FAIL: $icon"; exit 1; }
 done
+# The scalable icon is written by hand from the same shapes: drawn by another
+# renderer, it must look like the painted one.
+svg=$root/usr/share/icons/hicolor/scalable/apps/loggercfg.svg
+rsvg-convert -w 256 -h 256 "$svg" -o "$work/svg.png"
+differing=$(compare -metric AE -fuzz 10% "$work/svg.png" "$root/usr/share/icons/hicolor/256x256/apps/loggercfg.png" null: 2>&1 || true)
+[[ $differing =~ ^[0-9]+$ && $differing -lt 200 ]] || { echo "FAIL: the scalable icon differs from the painted one in $differing pixels"; exit 1; }
 # The manual is the one the build rendered, not some other file of that name.
 [[ -n $(pdftotext "$root/usr/share/doc/loggercfg/Help.pdf" -) ]] || { echo "FAIL: Help.pdf holds no text"; exit 1; }
 echo "package checks passed"
