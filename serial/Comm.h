@@ -116,7 +116,8 @@ public:
     // The block is followed by a zero byte and is valid only during the call.
     TReceiveDataEvent OnReceiveData;
     // Line errors and modem changes are watched only on a port opened while one
-    // of these two is assigned; watching costs the reader a wake-up every 100 ms.
+    // of these two is assigned; where the system cannot wait for them, watching
+    // costs the reader a wake-up every 100 ms.
     TReceiveErrorEvent OnReceiveError;
     TModemStateChangeEvent OnModemStateChange;
     TNotifyEvent OnRequestHangup;

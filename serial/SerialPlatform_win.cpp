@@ -67,16 +67,19 @@ struct TOverlapped {
         return &Record;
     }
 
-    TIoResult Started(BOOL done, DWORD count)
+    // The count that an overlapped call hands back when it completes at once is
+    // not to be relied on; the record holds the true one.
+    TIoResult Started(HANDLE port, BOOL done)
     {
-        if (done)
-            return {TIo::Done, count};
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_PENDING) {
-            Pending = true;
-            return {TIo::Pending, 0};
+        if (!done) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_IO_PENDING)
+                return {Failure(error), 0};
         }
-        return {Failure(error), 0};
+        Pending = true;
+        if (done)
+            return Collect(port, false);
+        return {TIo::Pending, 0};
     }
 
     TIoResult Collect(HANDLE port, bool wait)
@@ -251,12 +254,14 @@ void TPort::Purge(bool receive, bool transmit)
 
 struct TReaderIo::TState {
     HANDLE Port;
+    const bool Watch;
     TOverlapped Read;
     TOverlapped LineWait;
     DWORD Mask = 0;
 
-    explicit TState(HANDLE port)
+    TState(HANDLE port, bool watch)
         : Port(port)
+        , Watch(watch)
     {
     }
     ~TState()
@@ -266,10 +271,8 @@ struct TReaderIo::TState {
     }
 };
 
-// The driver does not cost a wake-up for line events, so they are always watched
-// here: an event wait that ends empty is also how a removed adapter shows.
-TReaderIo::TReaderIo(TPort &port, bool)
-    : F(std::make_unique<TState>(port.F->Handle))
+TReaderIo::TReaderIo(TPort &port, bool watchLineEvents)
+    : F(std::make_unique<TState>(port.F->Handle, watchLineEvents))
 {
 }
 
@@ -280,15 +283,20 @@ bool TReaderIo::Valid() const
     return F->Read.Event != nullptr && F->LineWait.Event != nullptr;
 }
 
+// Line events are watched only when asked for, as on other platforms: some
+// drivers, and wine on a pseudo-terminal, fail every event wait, which would end
+// the reader of a port that only wants its data.
 bool TReaderIo::SetEventMask()
 {
-    return ::SetCommMask(F->Port, WatchedEvents) != FALSE;
+    return !F->Watch || ::SetCommMask(F->Port, WatchedEvents) != FALSE;
 }
 
 TIo TReaderIo::StartEventWait(std::uint32_t &mask)
 {
+    if (!F->Watch)
+        return TIo::Pending;
     F->Mask = 0;
-    const TIoResult started = F->LineWait.Started(::WaitCommEvent(F->Port, &F->Mask, F->LineWait.Begin()), 0);
+    const TIoResult started = F->LineWait.Started(F->Port, ::WaitCommEvent(F->Port, &F->Mask, F->LineWait.Begin()));
     mask = F->Mask;
     return started.Status;
 }
@@ -311,8 +319,7 @@ TIo TReaderIo::ClearErrors(std::uint32_t &flags)
 
 TIoResult TReaderIo::StartRead(std::uint8_t *buffer, std::size_t size)
 {
-    DWORD count = 0;
-    return F->Read.Started(::ReadFile(F->Port, buffer, static_cast<DWORD>(size), &count, F->Read.Begin()), count);
+    return F->Read.Started(F->Port, ::ReadFile(F->Port, buffer, static_cast<DWORD>(size), nullptr, F->Read.Begin()));
 }
 
 TIoResult TReaderIo::FinishRead()
@@ -366,8 +373,7 @@ bool TWriterIo::Valid() const
 
 TIoResult TWriterIo::StartWrite(const std::uint8_t *data, std::size_t size)
 {
-    DWORD count = 0;
-    return F->Write.Started(::WriteFile(F->Port, data, static_cast<DWORD>(size), &count, F->Write.Begin()), count);
+    return F->Write.Started(F->Port, ::WriteFile(F->Port, data, static_cast<DWORD>(size), nullptr, F->Write.Begin()));
 }
 
 TIoResult TWriterIo::FinishWrite()

@@ -1,16 +1,12 @@
 #include "Comm.h"
+#include "FarEnd.h"
 #include "Image.h"
 #include "ShownWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace {
 
@@ -81,12 +77,11 @@ void TestChrome::close()
         return answer;
     });
     // The far end of a port for the window to hold open.
-    const int far = ::posix_openpt(O_RDWR | O_NOCTTY);
-    const auto closeFar = qScopeGuard([far] { ::close(far); });
-    QVERIFY(far >= 0 && ::grantpt(far) == 0 && ::unlockpt(far) == 0);
+    const TFarEnd far;
+    QVERIFY(far.IsValid());
     TComm *comm = w.Window.CommForTests();
     QVERIFY(comm);
-    comm->SetCommName(QString::fromLocal8Bit(::ptsname(far)));
+    comm->SetCommName(far.PortName());
     comm->OpenPort();
     QVERIFY(comm->Handle() != 0);
 

@@ -15,14 +15,22 @@ inline QStringList Ports()
     return QString::fromLocal8Bit(qgetenv("LOGGERCFG_WINE_PORTS")).split(u' ', Qt::SkipEmptyParts);
 }
 
+inline QString LogPath(const QString &port)
+{
+    return QString::fromLocal8Bit(qgetenv(qPrintable(QStringLiteral("LOGGERCFG_WINE_LOG_") + port)));
+}
+
 // The blocks an emulator peer received so far, each as its bytes; the log's
 // lines read "<time> <port> rx <count>: AA 55 ...".
 inline QList<QByteArray> ReceivedBlocks(const QString &port)
 {
     QList<QByteArray> blocks;
-    QFile log(QString::fromLocal8Bit(qgetenv(qPrintable(QStringLiteral("LOGGERCFG_WINE_LOG_") + port))));
-    if (!log.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile log(LogPath(port));
+    if (!log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qWarning("cannot read the log of %s at %s: %s", qPrintable(port), qPrintable(log.fileName()),
+                 qPrintable(log.errorString()));
         return blocks;
+    }
     while (!log.atEnd()) {
         const QByteArray line = log.readLine();
         const qsizetype rx = line.indexOf(" rx ");
