@@ -3,6 +3,7 @@
 #include "AboutUnt.h"
 #include "Comm.h"
 #include "Image.h"
+#include "ManualPath.h"
 #include "Prompt.h"
 #include "ui_ParamterFrm.h"
 
@@ -78,8 +79,7 @@ void TParamter::imgAboutClick()
 void TParamter::imgHelpClick()
 {
     // Nothing is reported when the manual is missing or no viewer can open it.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.pdf")));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
 }
 
 void TParamter::img1MouseMove(QMouseEvent *event)

@@ -7,6 +7,9 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("loggercfg"));
+    QApplication::setApplicationVersion(QStringLiteral(LOGGERCFG_VERSION));
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(LOGGERCFG_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
     TParamter Paramter;
     Paramter.show();

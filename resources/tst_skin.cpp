@@ -1,7 +1,16 @@
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QOperatingSystemVersion>
 #include <QPainter>
 #include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 // The windows address the pictures by name and place them at fixed sizes, so
 // a missing, renamed or resized picture shows up only as a blank or blurred
@@ -17,6 +26,7 @@ private slots:
     void backgroundIsOpaque();
     void pressedPair_data();
     void pressedPair();
+    void committedAsDrawn();
 };
 
 void TestSkin::loadsWithSize_data()
@@ -135,6 +145,56 @@ void TestSkin::pressedPair()
 
     QCOMPARE(qAlpha(normal.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(pressed.pixel(0, 0)), 0);
+}
+
+// The committed pictures must be what the renderer draws today: the About
+// picture carries the project's version, and the icons are installed by the
+// packages, so a version bump or a drawing change without a redraw would ship
+// stale pictures. Builds differ in antialiasing by a few levels, no more.
+void TestSkin::committedAsDrawn()
+{
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows)
+        QSKIP("the pictures are drawn with the Linux build's fonts: the Linux build checks them");
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    const QString skinOut = out.filePath(QStringLiteral("skin"));
+    const QString iconOut = out.filePath(QStringLiteral("icons"));
+    QProcess drawskin;
+    drawskin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    drawskin.start(QStringLiteral(LOGGERCFG_DRAWSKIN), {skinOut, iconOut});
+    QVERIFY(drawskin.waitForFinished(60000));
+    QCOMPARE(drawskin.exitCode(), 0);
+
+    int compared = 0;
+    for (const auto &[committed, drawn] : {std::pair{QStringLiteral(LOGGERCFG_SKIN_DIR), skinOut},
+                                           std::pair{QStringLiteral(LOGGERCFG_ICON_DIR), iconOut}}) {
+        const QStringList names = QDir(drawn).entryList({QStringLiteral("*.png")}, QDir::Files);
+        QCOMPARE(QDir(committed).entryList({QStringLiteral("*.png")}, QDir::Files), names);
+        for (const QString &name : names) {
+            const QImage a = QImage(QDir(committed).filePath(name)).convertToFormat(QImage::Format_ARGB32);
+            const QImage b = QImage(QDir(drawn).filePath(name)).convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(!a.isNull() && a.size() == b.size(), qPrintable(name));
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    const QRgb p = a.pixel(x, y);
+                    const QRgb q = b.pixel(x, y);
+                    const int diff = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                               std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+                    if (diff > 24)
+                        QFAIL(qPrintable(QStringLiteral("%1 differs at %2,%3; redraw with the target skin-images")
+                                             .arg(name).arg(x).arg(y)));
+                }
+            }
+            ++compared;
+        }
+    }
+    QCOMPARE(compared, 14 + 8);
+
+    // The scalable icon is text and owes nothing to fonts: it must match exactly.
+    QFile committedSvg(QStringLiteral(LOGGERCFG_ICON_DIR "/loggercfg.svg"));
+    QFile drawnSvg(QDir(iconOut).filePath(QStringLiteral("loggercfg.svg")));
+    QVERIFY(committedSvg.open(QIODevice::ReadOnly) && drawnSvg.open(QIODevice::ReadOnly));
+    QVERIFY2(committedSvg.readAll() == drawnSvg.readAll(), "loggercfg.svg differs; redraw with the target skin-images");
 }
 
 QTEST_MAIN(TestSkin)

@@ -1,9 +1,12 @@
-// Draws the window skin: every picture the windows show, as PNG with alpha.
-// Usage: drawskin <output directory>   (run with QT_QPA_PLATFORM=offscreen)
+// Draws the window skin, every picture the windows show, as PNG with alpha,
+// and the program's icon at the sizes desktops and installers ask for.
+// Usage: drawskin <skin directory> <icon directory>   (run with QT_QPA_PLATFORM=offscreen)
 //
-// The pictures are committed; the build only embeds them. Rerun this program
-// (target skin-images) after changing it, look at the results, commit both.
+// The pictures are committed; the build only embeds and installs them. Rerun
+// this program (target skin-images) after changing it or the project's
+// version, look at the results, commit both.
 
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -15,7 +18,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSaveFile>
 #include <QTextStream>
+#include <QtEndian>
 
 #include <functional>
 #include <tuple>
@@ -111,7 +116,20 @@ QPainterPath thermometerShape(const QRectF &box, qreal inset)
     return tube.united(bulb);
 }
 
-// level: how far up the tube the liquid stands, 0 to 1.
+// The liquid inside a thermometer outlined with line; level: how far up the
+// tube it stands, 0 to 1.
+QPainterPath liquidShape(const QRectF &box, qreal line, qreal level)
+{
+    const qreal gap = line * 1.55;
+    const QPainterPath inside = thermometerShape(box, gap);
+    const qreal tubeTop = box.top() + gap;
+    const qreal bulbTop = box.bottom() - box.width() + gap;
+    const qreal surface = bulbTop - (bulbTop - tubeTop) * level;
+    QPainterPath below;
+    below.addRect(QRectF(box.left(), surface, box.width(), box.bottom() - surface));
+    return inside.intersected(below);
+}
+
 void thermometer(QPainter &p, const QRectF &box, const QColor &glass, const QColor &liquid,
                  qreal line, qreal level, bool ticks)
 {
@@ -121,17 +139,13 @@ void thermometer(QPainter &p, const QRectF &box, const QColor &glass, const QCol
     p.setBrush(Qt::NoBrush);
     p.drawPath(outline);
 
-    const qreal gap = line * 1.55;
-    const QPainterPath inside = thermometerShape(box, gap);
-    const qreal tubeTop = box.top() + gap;
-    const qreal bulbTop = box.bottom() - box.width() + gap;
-    const qreal surface = bulbTop - (bulbTop - tubeTop) * level;
-    QPainterPath below;
-    below.addRect(QRectF(box.left(), surface, box.width(), box.bottom() - surface));
     p.setPen(Qt::NoPen);
     p.setBrush(liquid);
-    p.drawPath(inside.intersected(below));
+    p.drawPath(liquidShape(box, line, level));
 
+    const qreal gap = line * 1.55;
+    const qreal tubeTop = box.top() + gap;
+    const qreal bulbTop = box.bottom() - box.width() + gap;
     if (ticks) {
         const qreal x = box.center().x() + box.width() * 0.22 + line * 1.5;
         const qreal len = box.width() * 0.22;
@@ -370,15 +384,28 @@ QImage overlay()
 }
 
 // The emblem: a thermometer with a drop beside it, for the title strip and the icon.
-void emblem(QPainter &p, const QRectF &box, const QColor &glass, qreal line)
+const QColor kDrop(0x7F, 0xD3, 0xFF);
+constexpr qreal kEmblemLevel = 0.6;
+
+QRectF emblemThermometerBox(const QRectF &box)
 {
     const qreal s = box.height();
-    thermometer(p, QRectF(box.left() + s * 0.1, box.top(), s * 0.42, s), glass, kMercury, line, 0.6,
-                false);
+    return QRectF(box.left() + s * 0.1, box.top(), s * 0.42, s);
+}
+
+QRectF emblemDropBox(const QRectF &box)
+{
+    const qreal s = box.height();
+    return QRectF(box.left() + s * 0.58, box.top() + s * 0.42, s * 0.3, s * 0.4);
+}
+
+void emblem(QPainter &p, const QRectF &box, const QColor &glass, qreal line)
+{
+    thermometer(p, emblemThermometerBox(box), glass, kMercury, line, kEmblemLevel, false);
     p.save();
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x7F, 0xD3, 0xFF));
-    p.drawPath(dropShape(QRectF(box.left() + s * 0.58, box.top() + s * 0.42, s * 0.3, s * 0.4)));
+    p.setBrush(kDrop);
+    p.drawPath(dropShape(emblemDropBox(box)));
     p.restore();
 }
 
@@ -480,7 +507,7 @@ QImage aboutBackground()
     p.drawText(QPointF(140, 72), QStringLiteral("loggercfg"));
     p.setPen(QColor(0x5A, 0x68, 0x7A));
     p.setFont(font(kTextFamily, 14, QFont::Normal));
-    p.drawText(QPointF(142, 98), QStringLiteral("Version 1.0.0"));
+    p.drawText(QPointF(142, 98), QStringLiteral("Version " LOGGERCFG_VERSION));
     p.setPen(QPen(QColor(0x1C, 0x6B, 0xC4), 3, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(143, 114), QPointF(183, 114));
 
@@ -497,29 +524,123 @@ QImage aboutBackground()
     return image;
 }
 
-QImage appIcon()
+// The icon is designed on a 256-pixel grid.
+const QRectF kIconTile(12, 10, 232, 232);
+constexpr qreal kIconTileRadius = 52;
+const QColor kIconShadow(0x04, 0x20, 0x48, 60);
+constexpr qreal kIconShadowDrop = 4;
+const QPointF kIconSheenCentre(40, 20);
+const QSizeF kIconSheenRadii(170, 120);
+constexpr int kIconSheenAlpha = 22;
+const QRectF kIconEmblem(44, 41, 170, 170);
+constexpr qreal kIconLine = 13;
+
+QPainterPath iconTileShape()
 {
-    QImage image = canvas(256, 256);
+    QPainterPath tilePath;
+    tilePath.addRoundedRect(kIconTile, kIconTileRadius, kIconTileRadius);
+    return tilePath;
+}
+
+// Smaller sizes are painted, not scaled down, so that edges stay sharp.
+QImage appIcon(int size = 256)
+{
+    QImage image = canvas(size, size);
     QPainter p(&image);
     prepare(p);
-    const QRectF tile(12, 10, 232, 232);
-    QPainterPath tilePath;
-    tilePath.addRoundedRect(tile, 52, 52);
+    if (size != 256)
+        p.scale(size / 256.0, size / 256.0);
+    const QPainterPath tilePath = iconTileShape();
     p.setPen(Qt::NoPen);
-    p.setBrush(withAlpha(QColor(0x04, 0x20, 0x48), 60));
-    p.drawPath(tilePath.translated(0, 4));
-    QLinearGradient fill(0, tile.top(), 0, tile.bottom());
+    p.setBrush(kIconShadow);
+    p.drawPath(tilePath.translated(0, kIconShadowDrop));
+    QLinearGradient fill(0, kIconTile.top(), 0, kIconTile.bottom());
     fill.setColorAt(0, kButtonTop);
     fill.setColorAt(1, kStripBottom);
     p.setBrush(fill);
     p.drawPath(tilePath);
     p.save();
     p.setClipPath(tilePath);
-    p.setBrush(withAlpha(kWhite, 22));
-    p.drawEllipse(QPointF(40, 20), 170, 120);
+    p.setBrush(withAlpha(kWhite, kIconSheenAlpha));
+    p.drawEllipse(kIconSheenCentre, kIconSheenRadii.width(), kIconSheenRadii.height());
     p.restore();
-    emblem(p, QRectF(44, 41, 170, 170), kWhite, 13);
+    emblem(p, kIconEmblem, kWhite, kIconLine);
     return image;
+}
+
+QString svgNumber(qreal v)
+{
+    QString text = QString::number(v, 'f', 2);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+QString svgPoint(const QPointF &point)
+{
+    return svgNumber(point.x()) + u' ' + svgNumber(point.y());
+}
+
+QString svgPath(const QPainterPath &path)
+{
+    QStringList parts;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            parts << u'M' + svgPoint(e);
+        } else if (e.isLineTo()) {
+            parts << u'L' + svgPoint(e);
+        } else {
+            // A curve is its first control point followed by two data elements.
+            parts << u'C' + svgPoint(e) + u' ' + svgPoint(path.elementAt(i + 1)) + u' ' +
+                         svgPoint(path.elementAt(i + 2));
+            i += 2;
+        }
+    }
+    return parts.join(u' ');
+}
+
+QString svgColour(const QColor &colour)
+{
+    QString attributes = QStringLiteral("\"%1\"").arg(colour.name(QColor::HexRgb));
+    if (colour.alpha() != 255)
+        attributes += QStringLiteral(" fill-opacity=\"%1\"").arg(svgNumber(colour.alphaF()));
+    return attributes;
+}
+
+// The same icon as a scalable picture, from the same shapes.
+QByteArray appIconSvg()
+{
+    const QPainterPath tilePath = iconTileShape();
+    const QRectF thermometerBox = emblemThermometerBox(kIconEmblem);
+    QString svg;
+    QTextStream out(&svg);
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n"
+        << "  <defs>\n"
+        << "    <linearGradient id=\"face\" gradientUnits=\"userSpaceOnUse\" x1=\"0\" y1=\""
+        << svgNumber(kIconTile.top()) << "\" x2=\"0\" y2=\"" << svgNumber(kIconTile.bottom()) << "\">\n"
+        << "      <stop offset=\"0\" stop-color=\"" << kButtonTop.name() << "\"/>\n"
+        << "      <stop offset=\"1\" stop-color=\"" << kStripBottom.name() << "\"/>\n"
+        << "    </linearGradient>\n"
+        << "    <clipPath id=\"tile\"><path d=\"" << svgPath(tilePath) << "\"/></clipPath>\n"
+        << "  </defs>\n"
+        << "  <path d=\"" << svgPath(tilePath.translated(0, kIconShadowDrop)) << "\" fill=" << svgColour(kIconShadow)
+        << "/>\n"
+        << "  <path d=\"" << svgPath(tilePath) << "\" fill=\"url(#face)\"/>\n"
+        << "  <ellipse cx=\"" << svgNumber(kIconSheenCentre.x()) << "\" cy=\"" << svgNumber(kIconSheenCentre.y())
+        << "\" rx=\"" << svgNumber(kIconSheenRadii.width()) << "\" ry=\"" << svgNumber(kIconSheenRadii.height())
+        << "\" fill=" << svgColour(withAlpha(kWhite, kIconSheenAlpha)) << " clip-path=\"url(#tile)\"/>\n"
+        << "  <path d=\"" << svgPath(thermometerShape(thermometerBox, kIconLine / 2)) << "\" fill=\"none\" stroke=\""
+        << kWhite.name() << "\" stroke-width=\"" << svgNumber(kIconLine)
+        << "\" stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n"
+        << "  <path d=\"" << svgPath(liquidShape(thermometerBox, kIconLine, kEmblemLevel)) << "\" fill="
+        << svgColour(kMercury) << "/>\n"
+        << "  <path d=\"" << svgPath(dropShape(emblemDropBox(kIconEmblem))) << "\" fill=" << svgColour(kDrop) << "/>\n"
+        << "</svg>\n";
+    out.flush();
+    return svg.toUtf8();
 }
 
 struct Picture {
@@ -527,14 +648,62 @@ struct Picture {
     QImage image;
 };
 
+// The sizes of the desktop's icon theme, the largest last.
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// Windows shows 16 to 48 in lists and menus and 256 in large views.
+const int kIcoSizes[] = {16, 24, 32, 48, 64, 256};
+
+// An icon file whose every entry is a PNG, as Windows has read them since Vista.
+QByteArray icoFile()
+{
+    std::vector<QByteArray> pngs;
+    for (int size : kIcoSizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        appIcon(size).save(&buffer, "PNG");
+        pngs.push_back(png);
+    }
+    QByteArray ico;
+    const auto put16 = [&ico](quint16 v) {
+        char bytes[2];
+        qToLittleEndian(v, bytes);
+        ico.append(bytes, 2);
+    };
+    const auto put32 = [&ico](quint32 v) {
+        char bytes[4];
+        qToLittleEndian(v, bytes);
+        ico.append(bytes, 4);
+    };
+    put16(0);  // reserved
+    put16(1);  // icon, not cursor
+    put16(quint16(pngs.size()));
+    quint32 offset = quint32(6 + 16 * pngs.size());
+    for (std::size_t i = 0; i < pngs.size(); ++i) {
+        const int size = kIcoSizes[i];
+        ico.append(char(size >= 256 ? 0 : size));  // 0 stands for 256
+        ico.append(char(size >= 256 ? 0 : size));
+        ico.append(char(0));  // no palette
+        ico.append(char(0));  // reserved
+        put16(1);             // colour planes
+        put16(32);            // bits per pixel
+        put32(quint32(pngs[i].size()));
+        put32(offset);
+        offset += quint32(pngs[i].size());
+    }
+    for (const QByteArray &png : pngs)
+        ico.append(png);
+    return ico;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: drawskin <output directory>\n";
+    if (argc != 3) {
+        err << "usage: drawskin <skin directory> <icon directory>\n";
         return 2;
     }
     // A missing family would silently fall back to another font and change
@@ -545,9 +714,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!out.exists() && !QDir().mkpath(out.path())) {
-        err << "drawskin: cannot create " << out.path() << "\n";
-        return 1;
+    const QDir icons(QString::fromLocal8Bit(argv[2]));
+    for (const QDir &dir : {out, icons}) {
+        if (!dir.exists() && !QDir().mkpath(dir.path())) {
+            err << "drawskin: cannot create " << dir.path() << "\n";
+            return 1;
+        }
     }
 
     const std::vector<Picture> pictures = {
@@ -570,6 +742,21 @@ int main(int argc, char *argv[])
         const QString path = out.filePath(picture.file);
         if (!picture.image.save(path, "PNG")) {
             err << "drawskin: cannot write " << path << "\n";
+            return 1;
+        }
+    }
+    for (int size : kIconSizes) {
+        const QString path = icons.filePath(QStringLiteral("loggercfg-%1.png").arg(size));
+        if (!appIcon(size).save(path, "PNG")) {
+            err << "drawskin: cannot write " << path << "\n";
+            return 1;
+        }
+    }
+    for (const auto &[file, bytes] : {std::pair{QStringLiteral("loggercfg.ico"), icoFile()},
+                                      std::pair{QStringLiteral("loggercfg.svg"), appIconSvg()}}) {
+        QSaveFile out(icons.filePath(file));
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) < 0 || !out.commit()) {
+            err << "drawskin: cannot write " << out.fileName() << "\n";
             return 1;
         }
     }

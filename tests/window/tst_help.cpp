@@ -1,11 +1,15 @@
 #include "Image.h"
+#include "ManualPath.h"
 #include "ShownWindow.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -29,6 +33,8 @@ class TestHelp : public QObject
 
 private slots:
     void helpOpensTheManualNextToTheProgram();
+    void manualPath_data();
+    void manualPath();
     void manualHoldsEveryHeading();
 };
 
@@ -44,6 +50,41 @@ void TestHelp::helpOpensTheManualNextToTheProgram()
     QVERIFY(catcher.Opened.first().isLocalFile());
     QCOMPARE(catcher.Opened.first().toLocalFile(), QCoreApplication::applicationDirPath() + QStringLiteral("/Help.pdf"));
     QVERIFY(w.Prompts.isEmpty());  // a missing manual is not reported
+}
+
+void TestHelp::manualPath_data()
+{
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("expected");
+
+    // Paths relative to a prefix whose bin/ holds the program.
+    const QString beside = QStringLiteral("bin/Help.pdf");
+    const QString installed = QStringLiteral("share/doc/loggercfg/Help.pdf");
+    QTest::newRow("beside the program (the Windows folder, a build tree)") << QStringList{beside} << beside;
+    QTest::newRow("beside wins over the installed copy") << QStringList{beside, installed} << beside;
+    QTest::newRow("installed by a package") << QStringList{installed} << installed;
+    QTest::newRow("neither: beside, and nothing is reported") << QStringList{} << beside;
+    QTest::newRow("a folder named Help.pdf is no manual") << QStringList{beside + u'/', installed} << installed;
+}
+
+void TestHelp::manualPath()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, expected);
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QDir root(prefix.path());
+    QVERIFY(root.mkpath(QStringLiteral("bin")));
+    for (const QString &path : present) {
+        if (path.endsWith(u'/')) {
+            QVERIFY(root.mkpath(path));
+            continue;
+        }
+        QVERIFY(root.mkpath(QFileInfo(root.filePath(path)).path()));
+        QFile file(root.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(ManualPath(root.filePath(QStringLiteral("bin"))), root.filePath(expected));
 }
 
 // The Help.pdf the build put next to the program holds every heading of the
