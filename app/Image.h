@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QLabel>
+#include <QPixmap>
+#include <QString>
 
 // An image control: shows a picture (stretched to its size) and reports clicks,
 // mouse-downs and mouse moves. A click is a press and release of the left button
@@ -8,9 +10,19 @@
 class TImage : public QLabel
 {
     Q_OBJECT
+    // A picture given by its path rather than as a pixmap, so that the control
+    // can pick the variant drawn for the density of the screen it is on.
+    Q_PROPERTY(QString picture READ Picture WRITE SetPicture)
 
 public:
     explicit TImage(QWidget *parent = nullptr);
+
+    QString Picture() const { return FPicture; }
+    void SetPicture(const QString &path);
+
+    // The picture at path as drawn for a screen of the given device pixel
+    // ratio: its "@2x" file where the screen is denser than 1 and one exists.
+    static QPixmap LoadPicture(const QString &path, qreal devicePixelRatio);
 
 signals:
     void Click();
@@ -21,7 +33,12 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    void ShowPictureFor(qreal devicePixelRatio);
+
     bool FLeftPressed = false;
+    QString FPicture;
+    qreal FPictureRatio = 0;
 };

@@ -37,8 +37,8 @@ def widget(parent, cls, name, rect, **props):
             prop(w, "title", "string", value)
         elif key == "align":
             prop(w, "alignment", "set", value)
-        elif key == "pixmap":
-            prop(w, "pixmap", "pixmap", value, resource="../skin.qrc")
+        elif key == "picture":
+            prop(w, "picture", "string", value).set("stdset", "0")
         elif key in ("enabled", "visible", "checked", "scaledContents"):
             prop(w, key, "bool", "true" if value else "false")
         elif key == "currentIndex":
@@ -213,18 +213,18 @@ def main():
 
     # Creation order is stacking order: the skin at the bottom, each pressed
     # image under its normal image, the overlay over all images, the groups last.
-    widget(window, "TImage", "img1", (0, 0, 1388, 789), pixmap=":/skin/background.png")
+    widget(window, "TImage", "img1", (0, 0, 1388, 789), picture=":/skin/background.png")
     for name, y, shown in (("Read", 168, True), ("Save", 284, True), ("Back", 400, False)):
         low = name.lower()
         extra = {} if shown else {"visible": False}
         widget(window, "TImage", "img%s0" % name, (54, y, 76, 76),
-               pixmap=":/skin/%s_pressed.png" % low, **extra)
-        widget(window, "TImage", "img" + name, (54, y, 76, 76), pixmap=":/skin/%s.png" % low, **extra)
+               picture=":/skin/%s_pressed.png" % low, **extra)
+        widget(window, "TImage", "img" + name, (54, y, 76, 76), picture=":/skin/%s.png" % low, **extra)
     for name, rect, picture in (("imgAbout", (1177, 30, 36, 36), "about"),
                                 ("imgHelp", (1220, 30, 36, 36), "help"),
                                 ("imgMin", (1269, 34, 24, 24), "minimize"),
                                 ("imgClose", (1313, 34, 23, 24), "close")):
-        widget(window, "TImage", name, rect, pixmap=":/skin/%s.png" % picture)
+        widget(window, "TImage", name, rect, picture=":/skin/%s.png" % picture)
     # The overlay's picture is loaded when the About window first opens: it is
     # seldom seen and the largest picture to decode at start-up.
     widget(window, "TImage", "imgTran", (0, 0, 1388, 789),
