@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QLabel>
+#include <QList>
 #include <QPixmap>
 #include <QString>
 
@@ -24,6 +26,17 @@ public:
     // ratio: its "@2x" file where the screen is denser than 1 and one exists.
     static QPixmap LoadPicture(const QString &path, qreal devicePixelRatio);
 
+    // Makes the image a button for the keyboard and for screen readers: each
+    // of keys acts as a click while the image's window is active, and the
+    // tooltip names the action and its keys. desktopKeys are keys that the
+    // desktop already handles (Alt+F4); they are named, not bound.
+    void MakeButton(const QString &name, const QString &description, const QList<QKeySequence> &keys,
+                    const QList<QKeySequence> &desktopKeys = {});
+    bool IsButton() const { return FButton; }
+    // A click from the keyboard: the pressed look first, as a mouse press
+    // shows it, then the click, once the look has had time to be seen.
+    void ClickByKey();
+
 signals:
     void Click();
     void MouseDown(Qt::MouseButton button);
@@ -39,6 +52,8 @@ private:
     void ShowPictureFor(qreal devicePixelRatio);
 
     bool FLeftPressed = false;
+    bool FButton = false;
+    bool FKeyClickPending = false;
     QString FPicture;
     qreal FPictureRatio = 0;
 };

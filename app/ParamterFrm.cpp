@@ -95,6 +95,7 @@ TParamter::TParamter(QWidget *parent)
 
     WireEvents();
     InstallKeyFilters();
+    InstallKeyboardAccess();
     FormCreate();
 }
 

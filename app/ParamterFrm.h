@@ -25,6 +25,7 @@ namespace Ui { class TParamter; }
 //   ParamterValidation.cpp  CheckParameters
 //   ParamterSave.cpp        Save and the write frame
 //   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
+//   ParamterAccess.cpp      the image buttons' keys, tooltips and names for screen readers
 class TParamter : public QWidget
 {
     Q_OBJECT
@@ -102,6 +103,9 @@ private:
 
     // ParamterSave.cpp
     void imgSaveClick();
+
+    // ParamterAccess.cpp
+    void InstallKeyboardAccess();
 
     // ParamterChrome.cpp
     void imgReadMouseDown();
