@@ -52,6 +52,9 @@ private slots:
         w.Click("imgRead");
         QTRY_COMPARE_WITH_TIMEOUT(w.Window.FoundPort(), QStringLiteral("ttyE2E_B"), 15000);
         QCOMPARE(w.Prompts, (QStringList{QStringLiteral("Data Check Error"), QStringLiteral("Read Success")}));
+        QCOMPARE(w.Boxes.first().Icon, QMessageBox::Warning);
+        QCOMPARE(w.Boxes.first().Caption, QStringLiteral("Prompt"));
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, information"));
     }
 
     void emptyListReportsNoDeviceAndStartsNoTimer()
@@ -60,6 +63,7 @@ private slots:
         TTestWindow w;
         w.Click("imgRead");
         QCOMPARE(w.Prompts, QStringList{QStringLiteral("No device detected!")});
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, warning"));
         QVERIFY(!w.Window.ReadTimerForTests()->isActive());
     }
 

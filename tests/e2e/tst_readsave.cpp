@@ -118,11 +118,13 @@ private slots:
         w.Window.SetSearchPeriod(300);
         w.Click("imgRead");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts, QStringList{QStringLiteral("Read Success")}, 10000);
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, information"));
         auto afterRead = w.Snapshot();
 
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, information"));
         QVERIFY2(SameParameters(logger->ParameterRecord(), record),
                  qPrintable(Hex(record) + QStringLiteral("\n") + Hex(logger->ParameterRecord())));
 
@@ -167,6 +169,7 @@ private slots:
         w.Get<QLineEdit>(QStringLiteral("edtServiceLife"))->setText(QStringLiteral("365"));
         w.Click("imgSave");
         QCOMPARE(w.Prompts, QStringList{QStringLiteral("Can't Open the Port")});
+        QCOMPARE(w.LastLook(), QCoreApplication::applicationName() + QStringLiteral(", critical"));
         QTest::qWait(500);
         QVERIFY(logger->ReceivedFrames().empty());
     }
@@ -181,6 +184,7 @@ private slots:
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Data Check Error"));
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, warning"));
         QTest::qWait(500);
         QCOMPARE(w.Prompts.size(), 2);
     }
