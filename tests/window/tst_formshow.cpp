@@ -33,6 +33,7 @@ void TestFormShow::window()
     const auto *clock = w.Window.findChild<QTimer *>("tmrSysTime");
     const auto *search = w.Window.findChild<QTimer *>("tmrRead");
     QVERIFY(clock && clock->isActive() && clock->interval() == 995);
+    QCOMPARE(clock->timerType(), Qt::PreciseTimer);
     QVERIFY(search && !search->isActive() && search->interval() == 3000);
     QCOMPARE(w.Window.children().indexOf(w.Get("img1")), 0);  // the background lies under everything
 }
