@@ -46,6 +46,10 @@ private slots:
         QTest::newRow("serial number of 8") << "edtSerialNumber=A5123456"
                                             << "The Serial Number can not be empty and the Serial Number length is 9"
                                             << "edtSerialNumber" << failed;
+        // A record whose middle byte is 100 or more gives three middle digits.
+        QTest::newRow("serial number of 10 from a read") << "edtSerialNumber=A100123456"
+                                                         << "The Serial Number can not be empty and the Serial Number length is 9"
+                                                         << "edtSerialNumber" << failed;
         QTest::newRow("any 9 characters pass the length check")
             << "edtSerialNumber=?? ??? ??; edtDeviceID=0A1B2C3D" << "The Service Life can not be empty" << "edtServiceLife" << failed;
         QTest::newRow("device id of 7") << "edtSerialNumber=A05123456; edtDeviceID=0A1B2C3"
