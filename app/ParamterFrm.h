@@ -94,6 +94,7 @@ private:
     void imgReadClick();
     void tmrReadTimer();
     void SendProbe();
+    void ReportDeniedPorts();
     void CommReceiveData(TComm *Sender, const std::uint8_t *Buffer, std::uint16_t BufferLength);
     void HandleParameterRecord();
     void imgBackClick();
@@ -133,6 +134,7 @@ private:
     bool FReadRequested = false;
     bool FFirstTick = true;
     QString FFoundPort;
+    QStringList FDeniedPorts;  // ports of this search that refused us for lack of permission
     std::array<std::uint8_t, 7> FProbeFrame {};
     TFrameBuffer FRecvBuf {};
     TFrameBuffer FSendBuf {};
