@@ -1,5 +1,6 @@
 #include "AboutUnt.h"
 
+#include "Image.h"
 #include "ui_AboutUnt.h"
 
 TAboutFrm::TAboutFrm(QWidget *parent)
@@ -11,6 +12,9 @@ TAboutFrm::TAboutFrm(QWidget *parent)
     connect(ui->imgBack, &TImage::MouseDown, this, &TAboutFrm::imgBackMouseDown);
     connect(ui->imgBack, &TImage::Click, this, &TAboutFrm::imgBackClick);
     connect(ui->imgBack0, &TImage::Click, this, &TAboutFrm::imgBackClick);
+    ui->imgBack->MakeButton(QStringLiteral("Back"), QStringLiteral("Closes the About window"),
+                            {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_Return),
+                             QKeySequence(Qt::Key_Enter)});
 }
 
 TAboutFrm::~TAboutFrm() = default;
@@ -35,5 +39,12 @@ void TAboutFrm::imgBackMouseDown()
 void TAboutFrm::imgBackClick()
 {
     ui->imgBack0->hide();
-    close();
+    QDialog::reject();
+}
+
+void TAboutFrm::reject()
+{
+    // Back is the box's one action: whatever closes it (a key the shortcuts do
+    // not catch, the window manager) runs Back's handler.
+    imgBackClick();
 }

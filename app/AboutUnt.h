@@ -7,7 +7,7 @@
 namespace Ui { class TAboutFrm; }
 
 // The About box: the program's name and version on its own background, and a
-// Back button, its one action, which closes it.
+// Back button, its one action, which closes it; Escape and Enter press Back.
 class TAboutFrm : public QDialog
 {
     Q_OBJECT
@@ -15,6 +15,8 @@ class TAboutFrm : public QDialog
 public:
     explicit TAboutFrm(QWidget *parent = nullptr);
     ~TAboutFrm() override;
+
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;

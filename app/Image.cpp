@@ -1,12 +1,92 @@
 #include "Image.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QFile>
 #include <QMouseEvent>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+
+constexpr int KeyClickMs = 100;
+
+// An image button as screen readers see it: a push button whose press action
+// is the keyboard's click.
+class TImageButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit TImageButtonAccessible(TImage *image)
+        : QAccessibleWidget(image, QAccessible::Button)
+    {
+    }
+
+    QStringList actionNames() const override { return {pressAction()}; }
+
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            static_cast<TImage *>(widget())->ClickByKey();
+    }
+};
+
+QAccessibleInterface *ImageButtonAccessible(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("TImage"))
+        return nullptr;
+    auto *image = static_cast<TImage *>(object);
+    return image->IsButton() ? new TImageButtonAccessible(image) : nullptr;
+}
+
+QString KeyList(const QList<QKeySequence> &keys)
+{
+    QStringList texts;
+    for (const QKeySequence &key : keys)
+        texts << key.toString(QKeySequence::NativeText);
+    return texts.join(QStringLiteral(", "));
+}
+
+} // namespace
 
 TImage::TImage(QWidget *parent)
     : QLabel(parent)
 {
     setScaledContents(true);
     setMouseTracking(true);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(ImageButtonAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+}
+
+void TImage::MakeButton(const QString &name, const QString &description, const QList<QKeySequence> &keys,
+                        const QList<QKeySequence> &desktopKeys)
+{
+    FButton = true;
+    setAccessibleName(name);
+    setAccessibleDescription(description);
+    const QString named = KeyList(keys + desktopKeys);
+    setToolTip(named.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, named));
+    for (const QKeySequence &key : keys) {
+        // A shortcut follows its image: it sleeps while the image is hidden.
+        auto *shortcut = new QShortcut(key, this);
+        // A held key is one click, not one every repeat.
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this, &TImage::ClickByKey);
+    }
+}
+
+void TImage::ClickByKey()
+{
+    if (FKeyClickPending)
+        return;
+    FKeyClickPending = true;
+    emit MouseDown(Qt::NoButton);
+    QTimer::singleShot(KeyClickMs, this, [this] {
+        FKeyClickPending = false;
+        emit Click();
+    });
 }
 
 void TImage::mousePressEvent(QMouseEvent *event)
@@ -29,4 +109,44 @@ void TImage::mouseReleaseEvent(QMouseEvent *event)
 void TImage::mouseMoveEvent(QMouseEvent *event)
 {
     emit MouseMove(event);
+}
+
+void TImage::SetPicture(const QString &path)
+{
+    FPicture = path;
+    FPictureRatio = 0;
+    ShowPictureFor(devicePixelRatioF());
+}
+
+QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
+{
+    // Qt's own look-up of "@Nx" files serves icons, not pixmaps; and it only
+    // knows whole ratios, so a 1.5 screen gets the 2x picture, scaled down.
+    if (devicePixelRatio > 1) {
+        QString dense = path;
+        const qsizetype dot = dense.lastIndexOf(QLatin1Char('.'));
+        dense.insert(dot < 0 ? dense.size() : dot, QStringLiteral("@2x"));
+        if (QFile::exists(dense)) {
+            QPixmap pixmap(dense);
+            pixmap.setDevicePixelRatio(2);
+            return pixmap;
+        }
+    }
+    return QPixmap(path);
+}
+
+void TImage::ShowPictureFor(qreal devicePixelRatio)
+{
+    if (FPicture.isEmpty() || devicePixelRatio == FPictureRatio)
+        return;
+    FPictureRatio = devicePixelRatio;
+    setPixmap(LoadPicture(FPicture, devicePixelRatio));
+}
+
+void TImage::paintEvent(QPaintEvent *event)
+{
+    // The window may have moved to a screen of another density since the
+    // picture was set.
+    ShowPictureFor(devicePixelRatioF());
+    QLabel::paintEvent(event);
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QLabel>
+#include <QList>
+#include <QPixmap>
+#include <QString>
 
 // An image control: shows a picture (stretched to its size) and reports clicks,
 // mouse-downs and mouse moves. A click is a press and release of the left button
@@ -8,9 +12,30 @@
 class TImage : public QLabel
 {
     Q_OBJECT
+    // A picture given by its path rather than as a pixmap, so that the control
+    // can pick the variant drawn for the density of the screen it is on.
+    Q_PROPERTY(QString picture READ Picture WRITE SetPicture)
 
 public:
     explicit TImage(QWidget *parent = nullptr);
+
+    QString Picture() const { return FPicture; }
+    void SetPicture(const QString &path);
+
+    // The picture at path as drawn for a screen of the given device pixel
+    // ratio: its "@2x" file where the screen is denser than 1 and one exists.
+    static QPixmap LoadPicture(const QString &path, qreal devicePixelRatio);
+
+    // Makes the image a button for the keyboard and for screen readers: each
+    // of keys acts as a click while the image's window is active, and the
+    // tooltip names the action and its keys. desktopKeys are keys that the
+    // desktop already handles (Alt+F4); they are named, not bound.
+    void MakeButton(const QString &name, const QString &description, const QList<QKeySequence> &keys,
+                    const QList<QKeySequence> &desktopKeys = {});
+    bool IsButton() const { return FButton; }
+    // A click from the keyboard: the pressed look first, as a mouse press
+    // shows it, then the click, once the look has had time to be seen.
+    void ClickByKey();
 
 signals:
     void Click();
@@ -21,7 +46,14 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    void ShowPictureFor(qreal devicePixelRatio);
+
     bool FLeftPressed = false;
+    bool FButton = false;
+    bool FKeyClickPending = false;
+    QString FPicture;
+    qreal FPictureRatio = 0;
 };

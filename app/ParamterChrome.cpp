@@ -64,8 +64,8 @@ void TParamter::closeEvent(QCloseEvent *event)
 void TParamter::imgAboutClick()
 {
     TAboutFrm about(this);
-    if (ui->imgTran->pixmap().isNull())
-        ui->imgTran->setPixmap(QPixmap(QStringLiteral(":/skin/overlay.png")));
+    if (ui->imgTran->Picture().isEmpty())
+        ui->imgTran->SetPicture(QStringLiteral(":/skin/overlay.png"));
     // The overlay dims the background and the image buttons; the groups stay
     // above it, in their own order.
     ui->imgTran->show();

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include <stdexcept>
 
@@ -19,6 +20,27 @@ QString FromUtf8(const std::string &text)
 std::string Name(Ctl c)
 {
     return std::string(ControlName(c));
+}
+
+// The memo's text with only its block and line separators made line breaks.
+// toPlainText() would also turn a no-break space into a plain one, and the
+// logger would get byte 0x20 back where it sent 0xA0.
+QString MemoText(const QPlainTextEdit *memo)
+{
+    QString text = memo->document()->toRawText();
+    for (QChar &ch : text) {
+        switch (ch.unicode()) {
+        case QChar::ParagraphSeparator:
+        case QChar::LineSeparator:
+        case 0xFDD0:  // the beginning and end of a frame, which a plain memo has
+        case 0xFDD1:  // none of, but which its document may hold
+            ch = u'\n';
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -55,7 +77,7 @@ std::string TParamterControls::Text(Ctl c) const
     if (auto *edit = qobject_cast<QLineEdit *>(w))
         return edit->text().toStdString();
     if (auto *memo = qobject_cast<QPlainTextEdit *>(w))
-        return memo->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
+        return MemoText(memo).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
     if (auto *combo = qobject_cast<QComboBox *>(w))
         return combo->currentText().toStdString();
     throw std::logic_error(Name(c) + " has no text");

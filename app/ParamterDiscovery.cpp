@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -17,6 +18,17 @@ constexpr int SearchPeriodMs = 3000;
 constexpr std::uint32_t LineBaudRate = 9600;
 constexpr std::uint32_t FrameSilenceMs = 200;  // ends a block; a frame is sent without pauses
 constexpr unsigned long PortSettleMs = 100;
+
+QString DeniedPortsText(const QStringList &ports)
+{
+    const QString which = ports.size() == 1
+                              ? QStringLiteral("The serial port %1 could not be opened").arg(ports.first())
+                              : QStringLiteral("The serial ports %1 could not be opened").arg(ports.join(QStringLiteral(", ")));
+    return QStringLiteral("No logger answered. %1: permission denied.\n\n"
+                          "To use serial ports, add your user to the \"dialout\" group "
+                          "(sudo usermod -aG dialout $USER), then log out and log in again.")
+        .arg(which);
+}
 
 } // namespace
 
@@ -69,6 +81,7 @@ void TParamter::imgReadClick()
     FPortIndex = 0;
     FReadRequested = true;
     FFirstTick = true;
+    FDeniedPorts.clear();
     tmrRead->start();
 }
 
@@ -78,6 +91,17 @@ void TParamter::tmrReadTimer()
         ++FPortIndex;
     SendProbe();
     FFirstTick = false;
+    if (!FDeviceFound && FPortIndex >= FPortList.size())
+        ReportDeniedPorts();
+}
+
+void TParamter::ReportDeniedPorts()
+{
+    // Emptied before the box opens: the search's ticks go on inside it, and
+    // one search tells it once.
+    const QStringList ports = std::exchange(FDeniedPorts, {});
+    if (!ports.isEmpty())
+        Prompt::Show(this, TPromptKind::Warning, DeniedPortsText(ports));
 }
 
 void TParamter::SendProbe()
@@ -91,6 +115,10 @@ void TParamter::SendProbe()
         } else if (!FReadRequested) {
             FPortIndex = 0;
         }
+    } catch (const ECommsAccessDenied &) {
+        // Skipped as silently, but remembered: a user who may not open serial
+        // ports is told so when the search finds no logger.
+        FDeniedPorts << FPortList.at(FPortIndex);
     } catch (...) {
     }
 }

@@ -91,10 +91,14 @@ TParamter::TParamter(QWidget *parent)
     tmrSysTime = new QTimer(this);
     tmrSysTime->setObjectName(QStringLiteral("tmrSysTime"));
     tmrSysTime->setInterval(995);
+    // A coarse timer would round the interval to a whole second: the shown
+    // seconds would keep one phase and, near a second's edge, skip or repeat.
+    tmrSysTime->setTimerType(Qt::PreciseTimer);
     CreateComm();
 
     WireEvents();
     InstallKeyFilters();
+    InstallKeyboardAccess();
     FormCreate();
 }
 

@@ -25,6 +25,7 @@ namespace Ui { class TParamter; }
 //   ParamterValidation.cpp  CheckParameters
 //   ParamterSave.cpp        Save and the write frame
 //   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
+//   ParamterAccess.cpp      the image buttons' keys, tooltips and names for screen readers
 class TParamter : public QWidget
 {
     Q_OBJECT
@@ -93,6 +94,7 @@ private:
     void imgReadClick();
     void tmrReadTimer();
     void SendProbe();
+    void ReportDeniedPorts();
     void CommReceiveData(TComm *Sender, const std::uint8_t *Buffer, std::uint16_t BufferLength);
     void HandleParameterRecord();
     void imgBackClick();
@@ -102,6 +104,9 @@ private:
 
     // ParamterSave.cpp
     void imgSaveClick();
+
+    // ParamterAccess.cpp
+    void InstallKeyboardAccess();
 
     // ParamterChrome.cpp
     void imgReadMouseDown();
@@ -129,6 +134,7 @@ private:
     bool FReadRequested = false;
     bool FFirstTick = true;
     QString FFoundPort;
+    QStringList FDeniedPorts;  // ports of this search that refused us for lack of permission
     std::array<std::uint8_t, 7> FProbeFrame {};
     TFrameBuffer FRecvBuf {};
     TFrameBuffer FSendBuf {};

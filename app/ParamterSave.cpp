@@ -13,11 +13,15 @@ void TParamter::imgSaveClick()
     tmrRead->stop();  // a search still under way tries no further port
     CheckParameters();
 
-    // The encoder keeps FSendBuf as it was when a conversion fails.
-    EncodeWriteFrame(FSendBuf, *FControls, QString(FDecimalSeparator).toStdString());
+    // FSendBuf changes only when its frame is handed over: the bytes a later
+    // save carries over must be those the logger was sent, not those of a save
+    // that failed to convert or to open the port.
+    TFrameBuffer frame = FSendBuf;
+    EncodeWriteFrame(frame, *FControls, QString(FDecimalSeparator).toStdString());
 
     OpenPortFor(FFoundPort);
     FixedWait();
+    FSendBuf = frame;
     Comm->SendData(FSendBuf.data(), static_cast<std::uint16_t>(FSendBuf.size()));
     // The port stays open for the acknowledgement, which CommReceiveData handles.
 }

@@ -1,39 +1,49 @@
 #include "Prompt.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 
 namespace Prompt {
 
 namespace {
+
 THook &Hook()
 {
     static THook hook;
     return hook;
 }
+
+TPromptRequest Request(TPromptKind kind, const QString &text)
+{
+    switch (kind) {
+    case TPromptKind::Information:
+        return {kind, QStringLiteral("Prompt"), text, QMessageBox::Information};
+    case TPromptKind::Warning:
+        return {kind, QStringLiteral("Prompt"), text, QMessageBox::Warning};
+    case TPromptKind::Confirm:
+        return {kind, QStringLiteral("Prompt"), text, QMessageBox::Question};
+    case TPromptKind::Error:
+        return {kind, QCoreApplication::applicationName(), text, QMessageBox::Critical};
+    case TPromptKind::Plain:
+        break;
+    }
+    return {kind, QCoreApplication::applicationName(), text, QMessageBox::NoIcon};
+}
+
 } // namespace
 
 void SetHook(THook hook) { Hook() = std::move(hook); }
 
 bool Show(QWidget *parent, TPromptKind kind, const QString &text)
 {
-    const QString caption = (kind == TPromptKind::Plain || kind == TPromptKind::Error)
-                                ? QCoreApplication::applicationName()
-                                : QStringLiteral("Prompt");
+    const TPromptRequest request = Request(kind, text);
     if (Hook())
-        return Hook()(TPromptRequest{kind, caption, text});
+        return Hook()(request);
 
     QMessageBox box(parent);
-    box.setWindowTitle(caption);
-    box.setText(text);
+    box.setWindowTitle(request.Caption);
+    box.setText(request.Text);
     box.setTextFormat(Qt::PlainText);  // messages may quote text that came from the line
-    switch (kind) {
-    case TPromptKind::Information: box.setIcon(QMessageBox::Information); break;
-    case TPromptKind::Warning: box.setIcon(QMessageBox::Warning); break;
-    case TPromptKind::Error: box.setIcon(QMessageBox::Critical); break;
-    case TPromptKind::Confirm: box.setIcon(QMessageBox::Question); break;
-    case TPromptKind::Plain: break;
-    }
+    box.setIcon(request.Icon);
     if (kind == TPromptKind::Confirm) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);

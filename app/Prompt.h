@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 #include <functional>
@@ -16,10 +17,13 @@ enum class TPromptKind {
     Confirm,      // caption "Prompt", question icon, OK and Cancel
 };
 
+// A box as it is about to be shown. Tests see exactly this, so the caption and
+// icon they check are the ones a person would see.
 struct TPromptRequest {
     TPromptKind Kind;
     QString Caption;
     QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
 };
 
 namespace Prompt {

@@ -57,29 +57,36 @@ void TestSkin::loadsWithSize_data()
         QTest::newRow(row.name) << QStringLiteral(":/skin/%1").arg(QLatin1String(row.name)) << row.size;
 }
 
-// Loaded the way the windows load them: a plain QPixmap from the resource path.
+// Loaded as plain QPixmaps from the resource path; the "@2x" variant that
+// dense screens get is twice as large in each direction.
 void TestSkin::loadsWithSize()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
-    const QPixmap pixmap(name);
-    QVERIFY2(!pixmap.isNull(), qPrintable(name));
-    QCOMPARE(pixmap.size(), size);
-    // QPixmap drops the alpha channel of an opaque picture; the file keeps it.
-    QVERIFY(QImage(name).hasAlphaChannel());
+    QString dense = name;
+    dense.insert(dense.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    for (const auto &[path, expected] : {std::pair{name, size}, std::pair{dense, size * 2}}) {
+        const QPixmap pixmap(path);
+        QVERIFY2(!pixmap.isNull(), qPrintable(path));
+        QCOMPARE(pixmap.size(), expected);
+        // QPixmap drops the alpha channel of an opaque picture; the file keeps it.
+        QVERIFY(QImage(path).hasAlphaChannel());
+    }
 }
 
 // Drawn unscaled over the window, so every pixel must carry the same dimming.
 void TestSkin::overlayIsUniform()
 {
-    const QImage image = QImage(QStringLiteral(":/skin/overlay.png")).convertToFormat(QImage::Format_ARGB32);
-    QVERIFY(!image.isNull());
-    const QRgb expected = qRgba(174, 166, 166, 63);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (line[x] != expected)
-                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3").arg(x).arg(y).arg(line[x], 8, 16)));
+    for (const char *name : {":/skin/overlay.png", ":/skin/overlay@2x.png"}) {
+        const QImage image = QImage(QLatin1String(name)).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!image.isNull(), name);
+        const QRgb expected = qRgba(174, 166, 166, 63);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (line[x] != expected)
+                    QFAIL(qPrintable(QStringLiteral("%1: pixel %2,%3 is %4").arg(name).arg(x).arg(y).arg(line[x], 8, 16)));
+            }
         }
     }
 }
@@ -88,14 +95,15 @@ void TestSkin::overlayIsUniform()
 // the window's own palette show through and differ between desktops.
 void TestSkin::backgroundIsOpaque()
 {
-    const QImage image =
-        QImage(QStringLiteral(":/skin/background.png")).convertToFormat(QImage::Format_ARGB32);
-    QVERIFY(!image.isNull());
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) != 255)
-                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is not opaque").arg(x).arg(y)));
+    for (const char *name : {":/skin/background.png", ":/skin/background@2x.png"}) {
+        const QImage image = QImage(QLatin1String(name)).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!image.isNull(), name);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]) != 255)
+                    QFAIL(qPrintable(QStringLiteral("%1: pixel %2,%3 is not opaque").arg(name).arg(x).arg(y)));
+            }
         }
     }
 }
@@ -103,9 +111,11 @@ void TestSkin::backgroundIsOpaque()
 void TestSkin::pressedPair_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::newRow("read") << QStringLiteral("read");
-    QTest::newRow("save") << QStringLiteral("save");
-    QTest::newRow("back") << QStringLiteral("back");
+    QTest::addColumn<QString>("suffix");
+    for (const char *button : {"read", "save", "back"}) {
+        QTest::addRow("%s", button) << QString::fromLatin1(button) << QString();
+        QTest::addRow("%s@2x", button) << QString::fromLatin1(button) << QStringLiteral("@2x");
+    }
 }
 
 // The window keeps both pictures of a pair visible, the pressed one below.
@@ -115,10 +125,11 @@ void TestSkin::pressedPair_data()
 void TestSkin::pressedPair()
 {
     QFETCH(QString, button);
+    QFETCH(QString, suffix);
     const QImage normal =
-        QImage(QStringLiteral(":/skin/%1.png").arg(button)).convertToFormat(QImage::Format_ARGB32);
-    const QImage pressed =
-        QImage(QStringLiteral(":/skin/%1_pressed.png").arg(button)).convertToFormat(QImage::Format_ARGB32);
+        QImage(QStringLiteral(":/skin/%1%2.png").arg(button, suffix)).convertToFormat(QImage::Format_ARGB32);
+    const QImage pressed = QImage(QStringLiteral(":/skin/%1_pressed%2.png").arg(button, suffix))
+                               .convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!normal.isNull() && !pressed.isNull());
 
     for (int y = 0; y < normal.height(); ++y) {
@@ -188,7 +199,7 @@ void TestSkin::committedAsDrawn()
             ++compared;
         }
     }
-    QCOMPARE(compared, 14 + 8);
+    QCOMPARE(compared, 2 * 14 + 8);
 
     // The scalable icon is text and owes nothing to fonts: it must match exactly.
     QFile committedSvg(QStringLiteral(LOGGERCFG_ICON_DIR "/loggercfg.svg"));

@@ -15,6 +15,10 @@ ROW_H = 25          # edits and combo boxes
 LABEL_GAP = 8       # between a label's right edge and its control
 UNIT_GAP = 4        # between a control and its unit label
 
+# What screen readers call the parts of a date and time, and of a duration.
+DATE_PARTS = {"Y": "year", "M": "month", "D": "day", "H": "hour", "N": "minute", "S": "second"}
+DURATION_PARTS = {"H": "hours", "M": "minutes", "S": "seconds"}
+
 
 def prop(widget, name, kind, value, **attrs):
     p = ET.SubElement(widget, "property", name=name)
@@ -37,8 +41,12 @@ def widget(parent, cls, name, rect, **props):
             prop(w, "title", "string", value)
         elif key == "align":
             prop(w, "alignment", "set", value)
-        elif key == "pixmap":
-            prop(w, "pixmap", "pixmap", value, resource="../skin.qrc")
+        elif key == "buddy":
+            prop(w, "buddy", "cstring", value)
+        elif key in ("accessibleName", "accessibleDescription"):
+            prop(w, key, "string", value)
+        elif key == "picture":
+            prop(w, "picture", "string", value).set("stdset", "0")
         elif key in ("enabled", "visible", "checked", "scaledContents"):
             prop(w, key, "bool", "true" if value else "false")
         elif key == "currentIndex":
@@ -91,26 +99,32 @@ def device_info(window):
     g = widget(window, "QGroupBox", "grb1", (160, 132, 824, 274), title="Device Info")
     left, right = 146, 180   # label widths of the two columns
 
-    label(g, "lblSerialNumber", "Serial Number", 160, 28, left)
+    # A label that stands beside its control is the control's buddy, which
+    # screen readers announce as the control's name. Where one caption serves
+    # a row of parts, each part's unit label is its buddy and carries the full
+    # name: some desktops name a combo box by its value and read its labels.
+    label(g, "lblSerialNumber", "Serial Number", 160, 28, left, buddy="edtSerialNumber")
     edit(g, "edtSerialNumber", 160, 28, 121)
-    label(g, "lblDeviceID", "Device ID", 488, 28, right)
+    label(g, "lblDeviceID", "Device ID", 488, 28, right, buddy="edtDeviceID")
     edit(g, "edtDeviceID", 488, 28, 121)
 
-    label(g, "lblServiceLife", "Service Life", 160, 68, left)
-    edit(g, "edtServiceLife", 160, 68, 81)
+    label(g, "lblServiceLife", "Service Life", 160, 68, left, buddy="edtServiceLife")
+    edit(g, "edtServiceLife", 160, 68, 81, accessibleDescription="In days")
     unit(g, "lblServiceLifeDay", "Day", 160 + 81, 68)
-    label(g, "lblStartMode", "Start Mode", 489, 68, right)
+    label(g, "lblStartMode", "Start Mode", 489, 68, right, buddy="cbbStartMode")
     combo(g, "cbbStartMode", 489, 68, 120)
 
-    label(g, "lblReportLanguage", "Report Language", 161, 108, left)
+    label(g, "lblReportLanguage", "Report Language", 161, 108, left, buddy="cbbReportLanguage")
     combo(g, "cbbReportLanguage", 161, 108, 120)
-    label(g, "lblMultipleStart", "Multiple Start/Stop", 489, 108, right)
+    label(g, "lblMultipleStart", "Multiple Start/Stop", 489, 108, right, buddy="cbbMultipleStart")
     combo(g, "cbbMultipleStart", 489, 108, 120)
 
     label(g, "lblTempUnit", "Temp. Unit", 161, 149, left)
-    widget(g, "QRadioButton", "rbC", (161, 149, 48, ROW_H), text="°C", checked=True)
-    widget(g, "QRadioButton", "rbF", (219, 149, 54, ROW_H), text="°F")
-    label(g, "lblTimeZone", "Time Zone", 489, 148, right)
+    widget(g, "QRadioButton", "rbC", (161, 149, 48, ROW_H), text="°C", checked=True,
+           accessibleDescription="Temperature unit: degrees Celsius")
+    widget(g, "QRadioButton", "rbF", (219, 149, 54, ROW_H), text="°F",
+           accessibleDescription="Temperature unit: degrees Fahrenheit")
+    label(g, "lblTimeZone", "Time Zone", 489, 148, right, buddy="cbbTimeZone")
     tz = combo(g, "cbbTimeZone", 489, 148, 120, currentIndex=24)
     items(tz, time_zones())
 
@@ -118,8 +132,11 @@ def device_info(window):
     for row, caption, y in (("StartTime", "Start Time", 188), ("SystemTime", "System Time", 228)):
         label(g, "lbl" + row, caption, 162, y, left)
         for part, x in columns:
-            combo(g, "cbb%s%s" % (row, part), x, y, 61)
-            unit(g, "lbl%s%sUnit" % (row, part), "M" if part == "N" else part, x + 61, y)
+            name = "cbb%s%s" % (row, part)
+            spoken = "%s %s" % (caption, DATE_PARTS[part])
+            combo(g, name, x, y, 61, accessibleName=spoken)
+            unit(g, "lbl%s%sUnit" % (row, part), "M" if part == "N" else part, x + 61, y,
+                 buddy=name, accessibleName=spoken)
 
     # Placed beyond the group's right edge, so the group clips them: they carry
     # values between a read and a save without ever being shown.
@@ -134,7 +151,7 @@ def device_info(window):
         ("Password", "Password", "edt", 1056, 268, 121),
     )
     for role, caption, kind, x, y, width in hidden:
-        label(g, "lbl" + role, caption, x, y, 200)
+        label(g, "lbl" + role, caption, x, y, 200, buddy=kind + role)
         (edit if kind == "edt" else combo)(g, kind + role, x, y, width, enabled=False)
 
     multiple = widget(g, "QFrame", "pnlMultipleAlarm", (16, 366, 1146, 107),
@@ -158,15 +175,19 @@ def alarm_rows(panel, prefix, zone_x, rows, delays_enabled):
     for i, (role, zone, has_check) in enumerate(rows):
         y = 36 + 32 * i
         if has_check:
-            widget(panel, "QCheckBox", "chk" + role, (18, y, 20, ROW_H))
+            widget(panel, "QCheckBox", "chk" + role, (18, y, 20, ROW_H),
+                   accessibleName="%s alarm" % zone, accessibleDescription="Switches this alarm on")
         widget(panel, "QLabel", "lbl" + role, (zone_x, y, 230, ROW_H), text=zone,
-               align="Qt::AlignLeft|Qt::AlignVCenter")
-        edit(panel, "edt" + role, 280, y, 121)
-        items(combo(panel, "cbb" + role, 529, y, 120), ("Single", "Cumulative"))
+               align="Qt::AlignLeft|Qt::AlignVCenter", buddy="cbb" + role)
+        edit(panel, "edt" + role, 280, y, 121, accessibleName="%s threshold" % zone)
+        items(combo(panel, "cbb" + role, 529, y, 120, accessibleName="%s alarm mode" % zone),
+              ("Single", "Cumulative"))
         for part, x in (("H", 796), ("M", 887), ("S", 980)):
-            combo(panel, "cbb%s%s" % (role, part), x, y, 61,
+            name = "cbb%s%s" % (role, part)
+            spoken = "%s alarm delay %s" % (zone, DURATION_PARTS[part])
+            combo(panel, name, x, y, 61, accessibleName=spoken,
                   **({} if delays_enabled else {"enabled": False}))
-            unit(panel, "lbl%s%s" % (role, part), part, x + 61, y)
+            unit(panel, "lbl%s%s" % (role, part), part, x + 61, y, buddy=name, accessibleName=spoken)
 
 
 def log_setting(window):
@@ -176,8 +197,10 @@ def log_setting(window):
         label(g, "lbl" + row, caption, 132, y, 120)
         for part, x in zip(parts, (132, 223, 316)):
             shown = {} if part != "S" else {"visible": False}
-            combo(g, "cbb%s%s" % (row, part), x, y, 61, **shown)
-            unit(g, "lbl%s%s" % (row, part), part, x + 61, y, **shown)
+            name = "cbb%s%s" % (row, part)
+            spoken = "%s %s" % (caption, DURATION_PARTS[part])
+            combo(g, name, x, y, 61, accessibleName=spoken, **shown)
+            unit(g, "lbl%s%s" % (row, part), part, x + 61, y, buddy=name, accessibleName=spoken, **shown)
 
 
 def alarm_setting(window):
@@ -201,7 +224,47 @@ def alarm_setting(window):
 def trip_information(window):
     g = widget(window, "QGroupBox", "grp1", (160, 628, 1187, 121), title="Trip Information",
                visible=False)
-    widget(g, "QPlainTextEdit", "mmoTripInfo", (24, 26, 1137, 80))
+    widget(g, "QPlainTextEdit", "mmoTripInfo", (24, 26, 1137, 80), accessibleName="Trip Information")
+
+
+FOCUSABLE = ("QLineEdit", "QComboBox", "QCheckBox", "QRadioButton", "QPlainTextEdit")
+SECTIONS = {"grb1": 0, "grp3": 1, "grp2": 2, "pnlSingleAlarm": 3, "pnlMultipleAlarm": 4, "grp1": 5}
+OUT_OF_SIGHT = 6
+SAME_ROW = 12       # controls of one row differ in y by a pixel or two
+
+
+def geometry(node):
+    rect = node.find("property[@name='geometry']/rect")
+    return [int(rect.find(tag).text) for tag in ("x", "y", "width", "height")]
+
+
+def tab_order(window):
+    """Tab goes section by section as the window reads (Device Info, Log Setting,
+    Alarm Setting and then whichever of its two panels is shown, Trip
+    Information) and row by row within each, left to right. Controls that lie beyond their group's
+    edge, where the group clips them, come last."""
+    found = []
+
+    def walk(node, ox, oy, section, width):
+        for child in node.findall("widget"):
+            x, y, w, _ = geometry(child)
+            name = child.get("name")
+            if child.get("class") in FOCUSABLE:
+                found.append((OUT_OF_SIGHT if x >= width else section, oy + y, ox + x, name))
+            walk(child, ox + x, oy + y, SECTIONS.get(name, section), w)
+
+    walk(window, 0, 0, OUT_OF_SIGHT, 1 << 30)
+    order = []
+    for section in sorted({entry[0] for entry in found}):
+        rows = []
+        for _, y, x, name in sorted(e for e in found if e[0] == section):
+            if rows and y - rows[-1][0] < SAME_ROW:
+                rows[-1][1].append((x, name))
+            else:
+                rows.append((y, [(x, name)]))
+        for _, row in rows:
+            order.extend(name for _, name in sorted(row))
+    return order
 
 
 def main():
@@ -213,18 +276,18 @@ def main():
 
     # Creation order is stacking order: the skin at the bottom, each pressed
     # image under its normal image, the overlay over all images, the groups last.
-    widget(window, "TImage", "img1", (0, 0, 1388, 789), pixmap=":/skin/background.png")
+    widget(window, "TImage", "img1", (0, 0, 1388, 789), picture=":/skin/background.png")
     for name, y, shown in (("Read", 168, True), ("Save", 284, True), ("Back", 400, False)):
         low = name.lower()
         extra = {} if shown else {"visible": False}
         widget(window, "TImage", "img%s0" % name, (54, y, 76, 76),
-               pixmap=":/skin/%s_pressed.png" % low, **extra)
-        widget(window, "TImage", "img" + name, (54, y, 76, 76), pixmap=":/skin/%s.png" % low, **extra)
+               picture=":/skin/%s_pressed.png" % low, **extra)
+        widget(window, "TImage", "img" + name, (54, y, 76, 76), picture=":/skin/%s.png" % low, **extra)
     for name, rect, picture in (("imgAbout", (1177, 30, 36, 36), "about"),
                                 ("imgHelp", (1220, 30, 36, 36), "help"),
                                 ("imgMin", (1269, 34, 24, 24), "minimize"),
                                 ("imgClose", (1313, 34, 23, 24), "close")):
-        widget(window, "TImage", name, rect, pixmap=":/skin/%s.png" % picture)
+        widget(window, "TImage", name, rect, picture=":/skin/%s.png" % picture)
     # The overlay's picture is loaded when the About window first opens: it is
     # seldom seen and the largest picture to decode at start-up.
     widget(window, "TImage", "imgTran", (0, 0, 1388, 789),
@@ -239,6 +302,9 @@ def main():
     ET.SubElement(custom, "class").text = "TImage"
     ET.SubElement(custom, "extends").text = "QLabel"
     ET.SubElement(custom, "header").text = "Image.h"
+    tabstops = ET.SubElement(ui, "tabstops")
+    for name in tab_order(window):
+        ET.SubElement(tabstops, "tabstop").text = name
     ET.SubElement(ui, "resources")
     ET.SubElement(ui, "connections")
 

@@ -59,7 +59,11 @@ void TComm::OpenPort()
     if (FPort)
         throw ECommsError("This serial port already opened");
 
-    std::unique_ptr<SerialPlatform::TPort> port = SerialPlatform::TPort::Open(SerialPlatform::DevicePath(FCommName));
+    SerialPlatform::TOpenFailure failure = SerialPlatform::TOpenFailure::None;
+    std::unique_ptr<SerialPlatform::TPort> port =
+        SerialPlatform::TPort::Open(SerialPlatform::DevicePath(FCommName), &failure);
+    if (!port && failure == SerialPlatform::TOpenFailure::Denied)
+        throw ECommsAccessDenied("Can't Open the Port");
     if (!port)
         throw ECommsError("Can't Open the Port");
     if (!port->SizeQueues(DriverQueueSize, DriverQueueSize))

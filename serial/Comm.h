@@ -14,6 +14,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An open that the system refused because the user may not use the device.
+// Its message is that of any failed open; callers that can explain the
+// refusal catch it apart.
+class ECommsAccessDenied : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
 enum class TParity { None, Odd, Even, Mark, Space };
 enum class TStopBits { _1, _1_5, _2 };
 enum class TByteSize { _5, _6, _7, _8 };

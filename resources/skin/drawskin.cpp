@@ -1,5 +1,6 @@
 // Draws the window skin, every picture the windows show, as PNG with alpha,
-// and the program's icon at the sizes desktops and installers ask for.
+// once at its shown size and once at twice that size as "name@2x.png" for
+// dense screens; and the program's icon at the sizes desktops and installers ask for.
 // Usage: drawskin <skin directory> <icon directory>   (run with QT_QPA_PLATFORM=offscreen)
 //
 // The pictures are committed; the build only embeds and installs them. Rerun
@@ -53,11 +54,22 @@ QColor withAlpha(QColor c, int alpha)
     return c;
 }
 
+// Device pixels per pixel of the picture being drawn. Every picture is drawn
+// in its shown size; a canvas of a higher ratio scales the painter, so the 2x
+// pictures come from the same shapes, not from enlarged bitmaps.
+qreal pictureRatio = 1;
+
 QImage canvas(int w, int h)
 {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(qRound(w * pictureRatio), qRound(h * pictureRatio), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(pictureRatio);
     image.fill(Qt::transparent);
     return image;
+}
+
+QRectF area(const QImage &image)
+{
+    return QRectF(QPointF(0, 0), image.deviceIndependentSize());
 }
 
 void prepare(QPainter &p)
@@ -378,7 +390,7 @@ QImage overlay()
 {
     // Uniform colour in straight alpha: drawn unscaled, so any rounding here
     // would show as a visible step in the dimming.
-    QImage image(1366, 768, QImage::Format_ARGB32);
+    QImage image(qRound(1366 * pictureRatio), qRound(768 * pictureRatio), QImage::Format_ARGB32);
     image.fill(QColor(174, 166, 166, 63));
     return image;
 }
@@ -414,7 +426,7 @@ QImage background()
     QImage image = canvas(1388, 789);
     QPainter p(&image);
     prepare(p);
-    p.fillRect(image.rect(), kBase);
+    p.fillRect(area(image), kBase);
 
     // Title strip, rows 0 to 91.
     const QRectF strip(0, 0, 1388, 92);
@@ -489,7 +501,7 @@ QImage aboutBackground()
     QLinearGradient fill(0, 0, 0, 208);
     fill.setColorAt(0, QColor(0xFB, 0xFC, 0xFE));
     fill.setColorAt(1, QColor(0xEC, 0xF0, 0xF5));
-    p.fillRect(image.rect(), fill);
+    p.fillRect(area(image), fill);
 
     // Blue panel with the emblem on the left.
     const QRectF panel(0, 0, 118, 208);
@@ -722,29 +734,36 @@ int main(int argc, char *argv[])
         }
     }
 
-    const std::vector<Picture> pictures = {
-        {QStringLiteral("background.png"), background()},
-        {QStringLiteral("read.png"), roundButton(QStringLiteral("Read"), readIcon, false)},
-        {QStringLiteral("read_pressed.png"), roundButton(QStringLiteral("Read"), readIcon, true)},
-        {QStringLiteral("save.png"), roundButton(QStringLiteral("Save"), saveIcon, false)},
-        {QStringLiteral("save_pressed.png"), roundButton(QStringLiteral("Save"), saveIcon, true)},
-        {QStringLiteral("back.png"), roundButton(QStringLiteral("Back"), backIcon, false)},
-        {QStringLiteral("back_pressed.png"), roundButton(QStringLiteral("Back"), backIcon, true)},
-        {QStringLiteral("about.png"), titleButton(QStringLiteral("i"), QStringLiteral("About"))},
-        {QStringLiteral("help.png"), titleButton(QStringLiteral("?"), QStringLiteral("Help"))},
-        {QStringLiteral("minimize.png"), minimizeButton()},
-        {QStringLiteral("close.png"), closeButton()},
-        {QStringLiteral("overlay.png"), overlay()},
-        {QStringLiteral("about_background.png"), aboutBackground()},
-        {QStringLiteral("icon.png"), appIcon()},
-    };
-    for (const Picture &picture : pictures) {
-        const QString path = out.filePath(picture.file);
-        if (!picture.image.save(path, "PNG")) {
-            err << "drawskin: cannot write " << path << "\n";
-            return 1;
+    for (const qreal ratio : {1.0, 2.0}) {
+        pictureRatio = ratio;
+        // The names Qt looks for when a screen is denser than one device pixel per pixel.
+        const QString suffix = ratio == 1 ? QString() : QStringLiteral("@%1x").arg(ratio);
+        const std::vector<Picture> pictures = {
+            {QStringLiteral("background"), background()},
+            {QStringLiteral("read"), roundButton(QStringLiteral("Read"), readIcon, false)},
+            {QStringLiteral("read_pressed"), roundButton(QStringLiteral("Read"), readIcon, true)},
+            {QStringLiteral("save"), roundButton(QStringLiteral("Save"), saveIcon, false)},
+            {QStringLiteral("save_pressed"), roundButton(QStringLiteral("Save"), saveIcon, true)},
+            {QStringLiteral("back"), roundButton(QStringLiteral("Back"), backIcon, false)},
+            {QStringLiteral("back_pressed"), roundButton(QStringLiteral("Back"), backIcon, true)},
+            {QStringLiteral("about"), titleButton(QStringLiteral("i"), QStringLiteral("About"))},
+            {QStringLiteral("help"), titleButton(QStringLiteral("?"), QStringLiteral("Help"))},
+            {QStringLiteral("minimize"), minimizeButton()},
+            {QStringLiteral("close"), closeButton()},
+            {QStringLiteral("overlay"), overlay()},
+            {QStringLiteral("about_background"), aboutBackground()},
+            {QStringLiteral("icon"), appIcon()},
+        };
+        for (const Picture &picture : pictures) {
+            const QString path = out.filePath(picture.file + suffix + QStringLiteral(".png"));
+            if (!picture.image.save(path, "PNG")) {
+                err << "drawskin: cannot write " << path << "\n";
+                return 1;
+            }
         }
     }
+    // The icons are files of their own sizes, not high-density variants.
+    pictureRatio = 1;
     for (int size : kIconSizes) {
         const QString path = icons.filePath(QStringLiteral("loggercfg-%1.png").arg(size));
         if (!appIcon(size).save(path, "PNG")) {

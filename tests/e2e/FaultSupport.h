@@ -57,7 +57,7 @@ public:
     TFaultWindow()
     {
         Prompt::SetHook([this](const TPromptRequest &request) {
-            Prompts << request.Text;
+            Record(request);
             if (BoxOpenMs > 0) {
                 QEventLoop box;
                 QTimer::singleShot(BoxOpenMs, &box, &QEventLoop::quit);

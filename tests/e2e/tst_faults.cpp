@@ -14,6 +14,16 @@ enum class TAction { Search, Read, Save };
 const QString PortA = QStringLiteral("ttyE2E_A");
 const QString PortB = QStringLiteral("ttyE2E_B");
 
+// Caption and icon of each message these faults may bring.
+QString LookOf(const QString &message)
+{
+    if (message == QLatin1String("Data Check Error"))
+        return QStringLiteral("Prompt, warning");
+    if (message == QLatin1String("Can't Open the Port"))
+        return QCoreApplication::applicationName() + QStringLiteral(", critical");
+    return QStringLiteral("Prompt, information");
+}
+
 // A flood arrives in reads of at most 2048 bytes.
 constexpr int FloodBlocks = int(TLoggerEmulator::FloodSize / 2048);
 
@@ -113,6 +123,8 @@ private slots:
         QVERIFY2(w.Prompts.size() >= minBoxes && w.Prompts.size() <= maxBoxes, qPrintable(shown));
         QVERIFY2(std::all_of(w.Prompts.begin(), w.Prompts.end(), [&](const QString &p) { return p == message; }),
                  qPrintable(shown));
+        if (!w.Prompts.isEmpty())
+            QCOMPARE(w.LastLook(), LookOf(message));
         QCOMPARE(w.Values(), before);
         const qint64 cpu = CpuWhileWaiting(1000);
         QVERIFY2(cpu < 100, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpu)));

@@ -2,7 +2,14 @@
 #include "E2eSupport.h"
 #include "LoggerRecord.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -82,10 +89,64 @@ bool SameParameters(const TFrameBuffer &a, const TFrameBuffer &b)
     return std::equal(a.begin() + 4, a.begin() + 202, b.begin() + 4);
 }
 
+template<typename It>
+QString Hex(It first, std::size_t count)
+{
+    QByteArray bytes;
+    for (std::size_t i = 0; i < count; ++i, ++first)
+        bytes += char(*first);
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
 QString Hex(const TFrameBuffer &r)
 {
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size())).toHex(' '));
+    return Hex(r.begin(), r.size());
 }
+
+// The far end of a pseudo-terminal, for the window to open by its path.
+class TFarEnd
+{
+public:
+    TFarEnd()
+        : FFd(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (FFd < 0 || ::grantpt(FFd) != 0 || ::unlockpt(FFd) != 0)
+            qFatal("no pseudo-terminal");
+        // Held open here too, so that the line does not hang up whenever the window closes the port.
+        FNear = ::open(::ptsname(FFd), O_RDWR | O_NOCTTY);
+    }
+    ~TFarEnd()
+    {
+        ::close(FNear);
+        ::close(FFd);
+    }
+
+    QString Path() const { return QString::fromLocal8Bit(::ptsname(FFd)); }
+
+    // Up to `count` bytes, whatever has come within two seconds.
+    TLoggerEmulator::TBytes Read(std::size_t count)
+    {
+        TLoggerEmulator::TBytes bytes;
+        QElapsedTimer clock;
+        clock.start();
+        while (bytes.size() < count && clock.elapsed() < 2000) {
+            pollfd p {FFd, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0) {
+                QTest::qWait(5);  // the window's timers and threads go on meanwhile
+                continue;
+            }
+            std::uint8_t buf[256];
+            const ssize_t n = ::read(FFd, buf, std::min(sizeof buf, count - bytes.size()));
+            if (n > 0)
+                bytes.insert(bytes.end(), buf, buf + n);
+        }
+        return bytes;
+    }
+
+private:
+    int FFd;
+    int FNear;
+};
 
 } // namespace
 
@@ -118,11 +179,13 @@ private slots:
         w.Window.SetSearchPeriod(300);
         w.Click("imgRead");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts, QStringList{QStringLiteral("Read Success")}, 10000);
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, information"));
         auto afterRead = w.Snapshot();
 
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, information"));
         QVERIFY2(SameParameters(logger->ParameterRecord(), record),
                  qPrintable(Hex(record) + QStringLiteral("\n") + Hex(logger->ParameterRecord())));
 
@@ -167,8 +230,102 @@ private slots:
         w.Get<QLineEdit>(QStringLiteral("edtServiceLife"))->setText(QStringLiteral("365"));
         w.Click("imgSave");
         QCOMPARE(w.Prompts, QStringList{QStringLiteral("Can't Open the Port")});
+        QCOMPARE(w.LastLook(), QCoreApplication::applicationName() + QStringLiteral(", critical"));
         QTest::qWait(500);
         QVERIFY(logger->ReceivedFrames().empty());
+    }
+
+    // Each character of a text is its byte, both ways: what the logger holds in
+    // its serial number, password and trip information comes back unchanged,
+    // for every byte a character may be (0 ends a text; CR and LF in the trip
+    // information are its line breaks, sent as CR LF). The records go straight
+    // to the window and the saves to a bare pseudo-terminal, so that the many
+    // rounds cost no logger's answers.
+    void everyTextByteComesBack()
+    {
+        TFarEnd far;
+        TTestWindow w;
+        w.Window.ReadPortList = [&far](QStringList &list) { list = {far.Path()}; };
+        w.Window.SetSearchPeriod(10);
+        w.Click("imgRead");
+        QVERIFY(far.Read(ProbeRequest.size()).size() == ProbeRequest.size());
+
+        std::vector<std::uint8_t> any, trip;
+        for (int b = 1; b <= 0xFF; ++b) {
+            any.push_back(std::uint8_t(b));
+            if (b != '\r' && b != '\n')
+                trip.push_back(std::uint8_t(b));
+        }
+        const auto take = [](const std::vector<std::uint8_t> &from, std::size_t first, std::size_t count) {
+            std::vector<std::uint8_t> part;
+            for (std::size_t k = 0; k < count; ++k)
+                part.push_back(from[(first + k) % from.size()]);
+            return part;
+        };
+
+        // The password's six characters are the slowest to run through all bytes.
+        for (std::size_t round = 0; round * 6 < any.size(); ++round) {
+            const auto serial = take(any, round * 7, 7);
+            const auto password = take(any, round * 6, 6);
+            const auto tripText = take(trip, round * 94, 94);
+            TFrameBuffer r = SingleAlarmCelsius();
+            r[4] = serial[0];
+            r[5] = 5;
+            std::copy(serial.begin() + 1, serial.end(), r.begin() + 6);
+            r[45] = 1;
+            std::copy(password.begin(), password.end(), r.begin() + 46);
+            std::fill_n(r.begin() + 52, 100, 0);
+            std::copy(tripText.begin(), tripText.end(), r.begin() + 52);
+            SealRecord(r);
+
+            w.Prompts.clear();
+            w.Window.ReceiveForTests(r.data(), std::uint16_t(r.size()));
+            w.Click("imgSave");
+            QCOMPARE(w.Prompts, QStringList{QStringLiteral("Read Success")});
+            const TLoggerEmulator::TBytes sent = far.Read(r.size());
+            QCOMPARE(sent.size(), r.size());
+            QCOMPARE(Hex(sent.begin() + 4, 8), Hex(r.begin() + 4, 8));
+            QCOMPARE(Hex(sent.begin() + 46, 6), Hex(r.begin() + 46, 6));
+            QCOMPARE(Hex(sent.begin() + 58, 94), Hex(tripText.begin(), 94));
+        }
+    }
+
+    // A save that could not open the port sent nothing, so the bytes that the
+    // next save carries over are still those of the save before it.
+    void failedOpenKeepsTheCarriedOverBytes()
+    {
+        TPrivateRuntime runtime;
+        auto logger = StartLogger(QStringLiteral("ttyE2E_A"));
+        TTestWindow w;
+        QVERIFY(w.ReadFromLogger());
+        const auto save = [&w](const char *thresholds) {
+            const QStringList values = QString::fromLatin1(thresholds).split(u' ');
+            const char *const edits[] = {"edtSingleH1", "edtSingleL1", "edtSingleHumidityH1", "edtSingleHumidityL1"};
+            for (int i = 0; i < 4; ++i)
+                w.Get<QLineEdit>(QLatin1String(edits[i]))->setText(values.value(i));
+            w.Click("imgSave");
+        };
+
+        w.Get<QAbstractButton>(QStringLiteral("rbSingleAlarm"))->setChecked(true);
+        save("8 2 80 20");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        const TLoggerEmulator::TBytes sent = logger->ReceivedFrames().back();
+
+        TComm holder;
+        holder.SetCommName(QStringLiteral("ttyE2E_A"));
+        holder.OpenPort();
+        save("30 -30 99 1");
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Can't Open the Port"));
+        holder.ClosePort();
+
+        w.Get<QAbstractButton>(QStringLiteral("rbNoAlarm"))->setChecked(true);
+        w.Click("imgSave");
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 4, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        const TLoggerEmulator::TBytes last = logger->ReceivedFrames().back();
+        QCOMPARE(last[152], std::uint8_t(0));
+        QCOMPARE(Hex(last.begin() + 153, 49), Hex(sent.begin() + 153, 49));
     }
 
     void badCheckAcknowledgementIsNoSuccess()
@@ -181,6 +338,7 @@ private slots:
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Data Check Error"));
+        QCOMPARE(w.LastLook(), QStringLiteral("Prompt, warning"));
         QTest::qWait(500);
         QCOMPARE(w.Prompts.size(), 2);
     }

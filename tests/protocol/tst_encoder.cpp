@@ -77,6 +77,10 @@ void TestEncoder::fields_data()
         "cbbTemperatureL1=Cumulative; cbbTemperatureL1H=12; cbbTemperatureL1M=30; cbbTemperatureL1S=5;"
         "edtTemperatureH1=125.5", "152: 01; 153: 01 10 05 01 12 30 05; 167: 00 25 50");
     row("alarm type with no selection is cumulative", "rbSingleAlarm=on; cbbSingleH1=<none>", "170: 01");
+    // The check byte ends with byte 201, the humidity H1 block's last.
+    row("multiple, humidity H1 off up to byte 201", "rbMultipleAlarm=on; chkHumidityH1=off", "195*7: FF");
+    row("multiple, humidity H1 delay seconds in byte 201", "rbMultipleAlarm=on; cbbHumidityH1S=59",
+        "195: 00 00 00 00 00 00 59");
 }
 
 void TestEncoder::fields()

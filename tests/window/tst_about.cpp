@@ -22,6 +22,8 @@ class TestAbout : public QObject
 
 private slots:
     void overlayWhileOpen();
+    void keysPressBack_data();
+    void keysPressBack();
 };
 
 // While About is open the overlay lies above every image of the window and
@@ -69,6 +71,53 @@ void TestAbout::overlayWhileOpen()
         QVERIFY(!overlay->isVisible());
         QVERIFY(w.Window.findChildren<TAboutFrm *>().isEmpty());
     }
+}
+
+void TestAbout::keysPressBack_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("window manager's close") << 0 << 0;
+}
+
+// Back is the box's one action: its keys press it, pressed look first, and
+// however the box closes, Back's handler is what closes it, once.
+void TestAbout::keysPressBack()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    TShownWindow w;
+    int finished = 0;
+    bool checked = false;
+    QTimer::singleShot(0, &w.Window, [&] {
+        auto *about = w.Window.findChild<TAboutFrm *>();
+        QVERIFY(about);
+        const auto closeAnyway = qScopeGuard([about] { about->done(QDialog::Rejected); });
+        connect(about, &QDialog::finished, about, [&] { ++finished; });
+        auto *pressed = about->findChild<TImage *>("imgBack0");
+        if (key == 0) {
+            // Back's handler hides the pressed picture; show it to see that the handler ran.
+            pressed->show();
+            about->close();
+        } else {
+            about->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(about));
+            QTest::keyPress(about, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QVERIFY(pressed->isVisible() && about->isVisible());
+            QTest::keyRelease(about, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QTRY_VERIFY(!about->isVisible());
+        }
+        QVERIFY(!about->isVisible());
+        QVERIFY(!pressed->isVisible());
+        QCOMPARE(finished, 1);
+        checked = true;
+    });
+    QTest::mouseClick(w.Get<TImage>("imgAbout"), Qt::LeftButton);
+    QVERIFY(checked);
+    QVERIFY(!w.Get<TImage>("imgTran")->isVisible());
 }
 
 QTEST_MAIN(TestAbout)

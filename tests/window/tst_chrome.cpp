@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QComboBox>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +29,7 @@ private slots:
     void close_data();
     void close();
     void dragWithoutWindowManager();
+    void minimise();
 };
 
 // A press shows the pressed picture whatever the button; only a left click
@@ -135,6 +138,20 @@ void TestChrome::dragWithoutWindowManager()
     QTest::mouseMove(background, QPoint(350, 80));
     QCOMPARE(w.Window.pos(), start + QPoint(40, 25));
     QTest::mouseRelease(background, Qt::LeftButton, {}, QPoint(350, 80));
+}
+
+// Minimised and restored, the window is the same window: nothing is prepared again.
+void TestChrome::minimise()
+{
+    TShownWindow w;
+    auto *interval = w.Get<QComboBox>("cbbLogIntervalH");
+    interval->setCurrentIndex(5);
+    QTest::mouseClick(w.Get<TImage>("imgMin"), Qt::LeftButton);
+    QVERIFY(w.Window.isMinimized());
+    w.Window.showNormal();
+    QVERIFY(!w.Window.isMinimized() && w.Window.isVisible());
+    QCOMPARE(interval->currentIndex(), 5);
+    QVERIFY(w.Prompts.isEmpty());
 }
 
 QTEST_MAIN(TestChrome)

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>
@@ -18,6 +20,8 @@ private slots:
     void startState_data();
     void startState();
     void defaults();
+    void captions_data();
+    void captions();
     void clippedControlsAreNeverOnScreen();
 };
 
@@ -33,6 +37,7 @@ void TestFormShow::window()
     const auto *clock = w.Window.findChild<QTimer *>("tmrSysTime");
     const auto *search = w.Window.findChild<QTimer *>("tmrRead");
     QVERIFY(clock && clock->isActive() && clock->interval() == 995);
+    QCOMPARE(clock->timerType(), Qt::PreciseTimer);
     QVERIFY(search && !search->isActive() && search->interval() == 3000);
     QCOMPARE(w.Window.children().indexOf(w.Get("img1")), 0);  // the background lies under everything
 }
@@ -115,6 +120,120 @@ void TestFormShow::defaults()
                            "chkHumidityH1", "chkHumidityL1"})
         QVERIFY2(w.Get<QAbstractButton>(on)->isChecked(), on);
     QVERIFY(!w.Get<QAbstractButton>("rbSingleAlarm")->isChecked() && !w.Get<QAbstractButton>("rbF")->isChecked());
+}
+
+namespace {
+
+enum class TPlace { Own, Left, Right, Above };
+
+// The caption a person reads for a control: its own text or title, or the
+// nearest label on its row to the left or right, or the nearest label above
+// that shares some of its width (a column heading).
+QString Caption(const QWidget *control, TPlace place)
+{
+    if (place == TPlace::Own) {
+        if (const auto *group = qobject_cast<const QGroupBox *>(control))
+            return group->title();
+        if (const auto *button = qobject_cast<const QAbstractButton *>(control))
+            return button->text();
+        return qobject_cast<const QLabel *>(control)->text();
+    }
+    const QRect c = control->geometry();
+    const QLabel *best = nullptr;
+    int bestDistance = 0;
+    for (const QLabel *label : control->parentWidget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        const QRect l = label->geometry();
+        const bool sameRow = std::abs(l.center().y() - c.center().y()) <= c.height() / 2;
+        const bool sameColumn = l.left() <= c.right() && l.right() >= c.left();
+        int distance = -1;
+        if (place == TPlace::Left && sameRow && l.right() < c.left())
+            distance = c.left() - l.right();
+        else if (place == TPlace::Right && sameRow && l.left() > c.right())
+            distance = l.left() - c.right();
+        else if (place == TPlace::Above && sameColumn && l.bottom() < c.top())
+            distance = c.top() - l.bottom();
+        if (distance >= 0 && (best == nullptr || distance < bestDistance)) {
+            best = label;
+            bestDistance = distance;
+        }
+    }
+    return best != nullptr ? best->text() : QStringLiteral("<no label>");
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TPlace)
+
+void TestFormShow::captions_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<TPlace>("place");
+    QTest::addColumn<QString>("caption");
+    const auto row = [](const char *control, TPlace place, const char *caption) {
+        QTest::addRow("%s %s", control, caption) << control << place << QString::fromUtf8(caption);
+    };
+
+    row("grb1", TPlace::Own, "Device Info");
+    row("grp3", TPlace::Own, "Log Setting");
+    row("grp2", TPlace::Own, "Alarm Setting");
+    row("grp1", TPlace::Own, "Trip Information");
+
+    const std::pair<const char *, const char *> fields[] = {
+        {"edtSerialNumber", "Serial Number"}, {"edtDeviceID", "Device ID"}, {"edtServiceLife", "Service Life"},
+        {"cbbStartMode", "Start Mode"}, {"cbbReportLanguage", "Report Language"},
+        {"cbbMultipleStart", "Multiple Start/Stop"}, {"rbC", "Temp. Unit"}, {"cbbTimeZone", "Time Zone"},
+        {"cbbStartTimeY", "Start Time"}, {"cbbSystemTimeY", "System Time"}, {"cbbProbeMode", "Probe Mode"},
+        {"cbbCycleSwitch", "Cycle Switch"}, {"cbbStopMode", "Stop Mode"},
+        {"edtCalibrationTemp", "Calibration Temperature"}, {"edtCalibrationHumidity", "Calibration Humidity"},
+        {"cbbTemporaryPDFStartup", "Temporary PDF Startup"}, {"cbbPasswordStartup", "Password Startup"},
+        {"edtPassword", "Password"}, {"cbbLogIntervalH", "Log Interval"}, {"cbbStartDelayH", "Start Delay"},
+    };
+    for (const auto &[control, caption] : fields)
+        row(control, TPlace::Left, caption);
+
+    const std::pair<const char *, const char *> units[] = {
+        {"edtServiceLife", "Day"}, {"cbbStartTimeY", "Y"}, {"cbbStartTimeM", "M"}, {"cbbStartTimeD", "D"},
+        {"cbbStartTimeH", "H"}, {"cbbStartTimeN", "M"}, {"cbbSystemTimeS", "S"}, {"cbbLogIntervalH", "H"},
+        {"cbbLogIntervalM", "M"}, {"cbbStartDelayM", "M"}, {"cbbSingleL1H", "H"}, {"cbbTemperatureL2S", "S"},
+    };
+    for (const auto &[control, caption] : units)
+        row(control, TPlace::Right, caption);
+
+    const std::pair<const char *, const char *> own[] = {
+        {"rbC", "°C"}, {"rbF", "°F"}, {"rbNoAlarm", "No Alarm"}, {"rbSingleAlarm", "Single Alarm"},
+        {"rbMultipleAlarm", "Multiple Alarm"},
+    };
+    for (const auto &[control, caption] : own)
+        row(control, TPlace::Own, caption);
+
+    const std::pair<const char *, const char *> zones[] = {
+        {"edtSingleH1", "Temperature H1:Over"}, {"edtSingleL1", "Temperature L1:Below"},
+        {"edtSingleHumidityH1", "Humidity H1:Over"}, {"edtSingleHumidityL1", "Humidity L1:Below"},
+        {"edtTemperatureH3", "Temperature H3:Over"}, {"edtTemperatureH2", "Temperature H2:Over"},
+        {"edtTemperatureH1", "Temperature H1:Over"}, {"edtTemperatureL1", "Temperature L1:Below"},
+        {"edtTemperatureL2", "Temperature L2:Below"}, {"edtHumidityH1", "Humidity H1:Over"},
+        {"edtHumidityL1", "Humidity L1:Below"},
+    };
+    for (const auto &[control, caption] : zones)
+        row(control, TPlace::Left, caption);
+
+    // Column headings over the first row of each panel.
+    for (const char *first : {"SingleH1", "TemperatureH3"}) {
+        const QByteArray name(first);
+        QTest::addRow("%s headings", first) << QString("lbl" + name) << TPlace::Above << "Alarm Zone";
+        QTest::addRow("%s threshold", first) << QString("edt" + name) << TPlace::Above << "Temperature/Humidity";
+        QTest::addRow("%s mode", first) << QString("cbb" + name) << TPlace::Above << "Alarm Mode";
+        QTest::addRow("%s delay", first) << QString("cbb" + name + "H") << TPlace::Above << "Alarm Delay";
+    }
+}
+
+void TestFormShow::captions()
+{
+    QFETCH(QString, control);
+    QFETCH(TPlace, place);
+    QFETCH(QString, caption);
+    TShownWindow w;
+    QCOMPARE(Caption(w.Get(control), place), caption);
 }
 
 void TestFormShow::clippedControlsAreNeverOnScreen()

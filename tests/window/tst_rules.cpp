@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -28,6 +29,7 @@ private slots:
     void rowCheckBoxes();
     void typing_data();
     void typing();
+    void editingAndControlKeys_data();
     void editingAndControlKeys();
     void contextMenuPaste();
     void memoLimit();
@@ -92,6 +94,8 @@ void TestRules::alarmPanelsAndUnit()
     w.Get<QRadioButton>("rbMultipleAlarm")->setChecked(true);
     QVERIFY(!single->isChecked() && panel->isHidden());
     QVERIFY(!w.Get("pnlMultipleAlarm")->isHidden());
+    click(w.Get("rbNoAlarm"));
+    QVERIFY(panel->isHidden() && w.Get("pnlMultipleAlarm")->isHidden());
 }
 
 void TestRules::rowCheckBoxes()
@@ -171,20 +175,51 @@ void TestRules::typing()
     }
 }
 
+void TestRules::editingAndControlKeys_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("text");  // three characters the filter lets in
+    QTest::newRow("serial-number filter") << "edtSerialNumber" << "A05";
+    QTest::newRow("hexadecimal filter") << "edtDeviceID" << "0aF";
+    QTest::newRow("integer filter") << "edtServiceLife" << "123";
+    QTest::newRow("character filter") << "edtPassword" << "aB3";
+    QTest::newRow("number filter") << "edtCalibrationTemp" << "-1.";
+}
+
+// Backspace, Delete, Tab, Shift+Tab and Return pass every filter and do what
+// they do in any edit; Ctrl+V types the control character 0x16, which every
+// filter refuses.
 void TestRules::editingAndControlKeys()
 {
+    QFETCH(QString, edit);
+    QFETCH(QString, text);
     TShownWindow w;
-    auto *life = w.Get<QLineEdit>("edtServiceLife");
-    life->setText(QStringLiteral("123"));
-    QTest::keyClick(life, Qt::Key_Backspace);
-    life->setCursorPosition(0);
-    QTest::keyClick(life, Qt::Key_Delete);
-    QCOMPARE(life->text(), QStringLiteral("2"));
+    w.Window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    auto *target = w.Get<QLineEdit>(edit);
+    target->setEnabled(true);
+    target->setText(text);
+    target->setFocus();
 
-    // Ctrl+V types the control character 0x16, which every filter refuses.
+    QTest::keyClick(target, Qt::Key_Backspace);
+    target->setCursorPosition(0);
+    QTest::keyClick(target, Qt::Key_Delete);
+    QCOMPARE(target->text(), text.mid(1, 1));
+
     QApplication::clipboard()->setText(QStringLiteral("99"));
-    QTest::keyClick(life, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(life->text(), QStringLiteral("2"));
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(target->text(), text.mid(1, 1));
+
+    QSignalSpy returns(target, &QLineEdit::returnPressed);
+    QTest::keyClick(target, Qt::Key_Return);
+    QCOMPARE(returns.count(), 1);
+
+    for (const auto &[key, modifier] : {std::pair{Qt::Key_Tab, Qt::NoModifier}, {Qt::Key_Backtab, Qt::ShiftModifier}}) {
+        target->setFocus();
+        QTest::keyClick(target, key, modifier);
+        QVERIFY2(!target->hasFocus(), qPrintable(QKeySequence(key).toString()));
+    }
+    QCOMPARE(target->text(), text.mid(1, 1));
 }
 
 void TestRules::contextMenuPaste()
@@ -221,6 +256,10 @@ void TestRules::memoLimit()
     trip->moveCursor(QTextCursor::End);
     QApplication::clipboard()->setText(QStringLiteral("1234\r\n67890123"));
     QTest::keyClick(trip, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(trip->toPlainText(), QString(90, u'a') + QStringLiteral("1234\n678"));
+
+    // The line break already in the memo counts two: it is full.
+    QTest::keyClick(trip, Qt::Key_X);
     QCOMPARE(trip->toPlainText(), QString(90, u'a') + QStringLiteral("1234\n678"));
 
     trip->setPlainText(QString(150, u'x'));  // from code: never cut

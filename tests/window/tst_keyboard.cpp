@@ -1,0 +1,233 @@
+#include "Image.h"
+#include "ShownWindow.h"
+
+#include <QAccessible>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+class TUrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> Opened;
+
+public slots:
+    void Open(const QUrl &url) { Opened << url; }
+};
+
+// What a screen reader announces a control as. Qt names a combo box on this
+// desktop by its value, and the reader names it by the labels that label it.
+QString SpokenName(QWidget *widget)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    if (!face)
+        return QString();
+    if (face->role() != QAccessible::ComboBox)
+        return face->text(QAccessible::Name);
+    QStringList labels;
+    for (const auto &[label, relation] : face->relations(QAccessible::Label))
+        labels << label->text(QAccessible::Name);
+    return labels.join(QStringLiteral(", "));
+}
+
+bool TakesTab(const QWidget *widget)
+{
+    return widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+}
+
+// The part of the window a control belongs to, in the order the window reads.
+int Section(const QWidget *widget)
+{
+    static const QStringList sections = {"grb1", "grp3", "grp2", "grp1"};
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        // The multiple-alarm rows sit in Device Info's group but are shown in Alarm Setting.
+        if (w->objectName() == QLatin1String("pnlMultipleAlarm"))
+            return 2;
+        if (sections.contains(w->objectName()))
+            return int(sections.indexOf(w->objectName()));
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestKeyboard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyControlHasAName_data();
+    void everyControlHasAName();
+    void tabGoesRowByRow_data();
+    void tabGoesRowByRow();
+    void shortcutClicksOnce_data();
+    void shortcutClicksOnce();
+};
+
+void TestKeyboard::everyControlHasAName_data()
+{
+    QTest::addColumn<QString>("alarmMode");
+    QTest::newRow("no alarm") << QStringLiteral("rbNoAlarm");
+    QTest::newRow("single alarm") << QStringLiteral("rbSingleAlarm");
+    QTest::newRow("multiple alarm") << QStringLiteral("rbMultipleAlarm");
+}
+
+// A screen reader announces each control by its name: every control that Tab
+// reaches and every image button has one, and no two visible ones share it.
+void TestKeyboard::everyControlHasAName()
+{
+    QFETCH(QString, alarmMode);
+    TShownWindow w;
+    w.Get<QRadioButton>(alarmMode)->setChecked(true);
+    w.Window.EnableStartTime(true);
+    w.Window.EnableStartDelay(true);
+    QHash<QString, QString> owners;
+    for (QWidget *control : w.Window.findChildren<QWidget *>()) {
+        if (!TakesTab(control))
+            continue;
+        const QString name = SpokenName(control);
+        QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
+        QVERIFY2(!owners.contains(name), qPrintable(name + " names " + owners.value(name) + " and " + control->objectName()));
+        owners.insert(name, control->objectName());
+    }
+    QVERIFY(owners.size() > 20);
+
+    QStringList buttons;
+    for (TImage *image : w.Window.findChildren<TImage *>()) {
+        if (!image->IsButton())
+            continue;
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(image);
+        QVERIFY(face);
+        QCOMPARE(face->role(), QAccessible::Button);
+        QVERIFY2(face->actionInterface() && face->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()),
+                 qPrintable(image->objectName()));
+        QVERIFY(!face->text(QAccessible::Description).isEmpty());
+        QVERIFY(image->toolTip().startsWith(face->text(QAccessible::Name)));
+        buttons << face->text(QAccessible::Name);
+    }
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({"About", "Back", "Close", "Help", "Minimise", "Read", "Save"}));
+}
+
+void TestKeyboard::tabGoesRowByRow_data()
+{
+    everyControlHasAName_data();
+}
+
+// Tab visits every control once, part by part as the window reads (Device
+// Info, Log Setting, Alarm Setting), and within a part row by row, left to right.
+void TestKeyboard::tabGoesRowByRow()
+{
+    QFETCH(QString, alarmMode);
+    TShownWindow w;
+    w.Window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    w.Get<QRadioButton>(alarmMode)->setChecked(true);
+    // Any control of the start mode's rows is enabled, so that Tab reaches them all.
+    w.Window.EnableStartTime(true);
+    w.Window.EnableStartDelay(true);
+
+    QWidget *first = w.Get("edtSerialNumber");
+    first->setFocus();
+    QList<QWidget *> visited;
+    for (QWidget *at = first; visited.size() < 200; at = QApplication::focusWidget()) {
+        if (!visited.isEmpty() && at == first)
+            break;
+        visited << at;
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), first);
+
+    QSet<QWidget *> expected;
+    for (QWidget *control : w.Window.findChildren<QWidget *>()) {
+        if (TakesTab(control))
+            expected.insert(control);
+    }
+    // Tab stops at the checked button of a group of radio buttons only.
+    for (auto *radio : w.Window.findChildren<QRadioButton *>()) {
+        if (!radio->isChecked() && !visited.contains(radio))
+            expected.remove(radio);
+    }
+    QCOMPARE(QSet<QWidget *>(visited.begin(), visited.end()), expected);
+    QCOMPARE(qsizetype(expected.size()), visited.size());
+
+    for (qsizetype i = 1; i < visited.size(); ++i) {
+        const QWidget *before = visited[i - 1];
+        const QWidget *after = visited[i];
+        const QString step = before->objectName() + " -> " + after->objectName();
+        QVERIFY2(Section(before) <= Section(after), qPrintable(step));
+        if (Section(before) != Section(after))
+            continue;
+        const QPoint a = before->mapTo(&w.Window, QPoint());
+        const QPoint b = after->mapTo(&w.Window, QPoint());
+        const bool sameRow = qAbs(a.y() - b.y()) < 12;
+        QVERIFY2(sameRow ? a.x() < b.x() : a.y() < b.y(), qPrintable(step));
+    }
+}
+
+void TestKeyboard::shortcutClicksOnce_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("repeats");
+    QTest::addColumn<QString>("pressed");
+
+    QTest::newRow("Read, Ctrl+R") << int(Qt::Key_R) << int(Qt::ControlModifier) << 0 << "imgRead0";
+    QTest::newRow("Read, F5") << int(Qt::Key_F5) << int(Qt::NoModifier) << 0 << "imgRead0";
+    QTest::newRow("Read, F5 held down") << int(Qt::Key_F5) << int(Qt::NoModifier) << 5 << "imgRead0";
+    QTest::newRow("Save, Ctrl+S") << int(Qt::Key_S) << int(Qt::ControlModifier) << 0 << "imgSave0";
+    QTest::newRow("Help, F1") << int(Qt::Key_F1) << int(Qt::NoModifier) << 0 << QString();
+}
+
+// A shortcut is a click: the pressed picture shows first, then the button's
+// handler runs once and uncovers the normal picture. Here Read finds no port,
+// Save finds an empty serial number and Help opens the manual: each shows one
+// message or opens one file.
+void TestKeyboard::shortcutClicksOnce()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, repeats);
+    QFETCH(QString, pressed);
+    TShownWindow w;
+    w.Window.ReadPortList = [](QStringList &list) { list.clear(); };
+    TUrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    w.Window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    // The keys work wherever the focus is, here in an edit.
+    QWidget *focus = w.Get("edtDeviceID");
+    focus->setFocus();
+
+    const auto handled = [&] { return w.Prompts.size() + catcher.Opened.size(); };
+    const auto k = Qt::Key(key);
+    const auto m = Qt::KeyboardModifiers(modifiers);
+    QTest::keyPress(focus, k, m);
+    for (int i = 0; i < repeats; ++i) {
+        QKeyEvent again(QEvent::KeyPress, k, m, QString(), true);
+        QApplication::sendEvent(focus, &again);
+    }
+    if (!pressed.isEmpty()) {
+        auto *down = w.Get<TImage>(pressed);
+        QVERIFY(down->isVisible());
+        QCOMPARE(handled(), 0);
+    }
+    QTest::keyRelease(focus, k, m);
+    QTRY_COMPARE(handled(), 1);
+    QTest::qWait(300);
+    QCOMPARE(handled(), 1);
+    if (!pressed.isEmpty())
+        QVERIFY(!w.Get<TImage>(pressed)->isVisible());
+    QCOMPARE(focus->property("text").toString(), QString());  // the key typed nothing
+}
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
