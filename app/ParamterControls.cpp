@@ -32,8 +32,8 @@ QString MemoText(const QPlainTextEdit *memo)
         switch (ch.unicode()) {
         case QChar::ParagraphSeparator:
         case QChar::LineSeparator:
-        case 0xFDD0:  // the beginning and end of a frame, which a plain memo has
-        case 0xFDD1:  // none of, but which its document may hold
+        case 0xFDD0:  // frame marks: a plain memo holds none, but they would
+        case 0xFDD1:  // break a line in toPlainText() too
             ch = u'\n';
             break;
         default:

@@ -50,6 +50,8 @@ void TestControls::memoLineBreaksAreCrLf_data()
     QTest::newRow("CR LF") << QByteArray("a\r\nb") << "a\nb" << QByteArray("a\r\nb");
     QTest::newRow("lone CR, lone LF") << QByteArray("a\rb\nc") << "a\nb\nc" << QByteArray("a\r\nb\r\nc");
     QTest::newRow("trailing, doubled") << QByteArray("x\r\n\r\n") << "x\n\n" << QByteArray("x\r\n\r\n");
+    // toPlainText() shows a no-break space as a plain one; the logger must get its byte back.
+    QTest::newRow("no-break space") << QByteArray("a\xc2\xa0" "b") << "a b" << QByteArray("a\xc2\xa0" "b");
     QTest::newRow("markup is text") << QByteArray("<b>\xc3\x84</b>&amp;") << "<b>\u00c4</b>&amp;"
                                     << QByteArray("<b>\xc3\x84</b>&amp;");
 }
