@@ -367,14 +367,17 @@ TReaderWake TReaderIo::Wait(const TEvent &stop)
             return TReaderWake::Stop;
         if (poll == TPoll::Gone)
             return TReaderWake::Failed;
-        // Timers first: bytes that come after the line fell silent start a new read.
-        F->CheckTimers(timeouts);
+        // Bytes first. A driver times the silence from when bytes reach it, so a
+        // reader that runs late never splits an answer that came without a pause.
+        // Here the reader times it itself and cannot tell when waiting bytes came:
+        // had the line fallen silent, the wake would most likely have found none.
         if (poll == TPoll::Ready && F->ReadPending) {
             if ((revents & POLLIN) != 0)
                 F->Collect(timeouts);
             else
                 F->Break();
         }
+        F->CheckTimers(timeouts);
     }
 }
 

@@ -1,7 +1,9 @@
+#include "SerialPlatform.h"
 #include "SerialTestSupport.h"
 
 #include <QTest>
 
+#include <array>
 #include <chrono>
 #include <thread>
 
@@ -18,6 +20,7 @@ private slots:
     void receiveFilters_data();
     void receiveFilters();
     void blockReceivedBeforeCloseStillDelivered();
+    void lateReaderKeepsAnAnswerWhole();
     void blocksWrittenInOrderAndWhole();
     void sendDataRightAfterOpen();
     void sendEmptyNotices();
@@ -158,6 +161,31 @@ void TestCommData::blockReceivedBeforeCloseStillDelivered()
     QVERIFY(link.Recorder.Blocks.isEmpty());
     QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 2000));
     QCOMPARE(link.Recorder.Blocks.first(), Pattern(10));
+}
+
+// A reader held off the processor for longer than the interval must not cut an
+// answer whose bytes were already waiting: no silence was seen on the line.
+void TestCommData::lateReaderKeepsAnAnswerWhole()
+{
+    TPtyPair pty;
+    QVERIFY(pty.Valid());
+    auto port = SerialPlatform::TPort::Open(pty.SlavePath);
+    QVERIFY(port);
+    port->ApplyLineSettings(SerialPlatform::TLineSettings{});
+    port->SetTimeouts(SerialPlatform::TTimeouts{200, 0, 0, 0, 0});
+    SerialPlatform::TReaderIo reader(*port, false);
+    SerialPlatform::TEvent stop;
+    std::array<std::uint8_t, 64> buffer{};
+
+    QVERIFY(pty.Write(Pattern(5, 0)));
+    std::this_thread::sleep_for(50ms);
+    QCOMPARE(reader.StartRead(buffer.data(), buffer.size()).Status, SerialPlatform::TIo::Pending);
+    QVERIFY(pty.Write(Pattern(5, 1)));
+    std::this_thread::sleep_for(400ms);
+    QCOMPARE(reader.Wait(stop), SerialPlatform::TReaderWake::Read);
+    const SerialPlatform::TIoResult read = reader.FinishRead();
+    QCOMPARE(read.Status, SerialPlatform::TIo::Done);
+    QCOMPARE(read.Count, std::size_t{10});
 }
 
 void TestCommData::blocksWrittenInOrderAndWhole()
