@@ -4,10 +4,12 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 
 #include <functional>
 
@@ -211,6 +213,27 @@ bool IsMiddleRelease(const QEvent *event)
            && static_cast<const QMouseEvent *>(event)->button() == Qt::MiddleButton;
 }
 
+// Dropped text goes in through the filters like pasted text, at the drop point.
+// A drag is always offered as a copy: the edit's own move would take the text
+// out of its source before the filter had a say.
+bool AcceptDrag(QEvent *event)
+{
+    auto *drag = static_cast<QDropEvent *>(event);
+    if (!drag->mimeData()->hasText())
+        return false;
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    return true;
+}
+
+QString DroppedText(QEvent *event)
+{
+    auto *drop = static_cast<QDropEvent *>(event);
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    return drop->mimeData()->text();
+}
+
 bool FilterMemo(QPlainTextEdit *memo, QEvent *event)
 {
     switch (event->type()) {
@@ -235,6 +258,15 @@ bool FilterMemo(QPlainTextEdit *memo, QEvent *event)
     case QEvent::InputMethod:
         InsertLimited(memo, static_cast<QInputMethodEvent *>(event)->commitString());
         return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        return AcceptDrag(event);
+    case QEvent::Drop: {
+        const QPoint at = static_cast<QDropEvent *>(event)->position().toPoint();
+        memo->setTextCursor(memo->cursorForPosition(at));
+        InsertLimited(memo, DroppedText(event));
+        return true;
+    }
     case QEvent::ContextMenu: {
         const auto *request = static_cast<QContextMenuEvent *>(event);
         Popup(MemoMenu(memo, request->pos()), request->globalPos());
@@ -286,16 +318,13 @@ void TParamter::InstallKeyFilters()
 {
     for (const TTypingRule &rule : TypingRules) {
         auto *edit = findChild<QLineEdit *>(QLatin1String(rule.Edit));
-        // Composed text and drops would reach the edit without a key press.
+        // Composed text would reach the edit without a key press.
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-        edit->setAcceptDrops(false);
         edit->installEventFilter(this);
     }
     QPlainTextEdit *memo = ui->mmoTripInfo;
     memo->setTabChangesFocus(true);
     memo->setAttribute(Qt::WA_InputMethodEnabled, false);
-    memo->setAcceptDrops(false);
-    memo->viewport()->setAcceptDrops(false);
     memo->installEventFilter(this);
     memo->viewport()->installEventFilter(this);
 }
@@ -309,6 +338,9 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
     case QEvent::InputMethod:
     case QEvent::ContextMenu:
     case QEvent::MouseButtonRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
         break;
     default:
         return false;
@@ -352,6 +384,16 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
     case QEvent::InputMethod:
         InsertTyped(edit, *rule, static_cast<QInputMethodEvent *>(event)->commitString());
         return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        return AcceptDrag(event);
+    case QEvent::Drop: {
+        const QPoint at = static_cast<QDropEvent *>(event)->position().toPoint();
+        edit->deselect();
+        edit->setCursorPosition(edit->cursorPositionAt(at));
+        InsertTyped(edit, *rule, DroppedText(event));
+        return true;
+    }
     case QEvent::ContextMenu: {
         QMenu *menu = LineEditMenu(edit, [edit, rule] { InsertTyped(edit, *rule, ClipboardText()); });
         Popup(menu, static_cast<QContextMenuEvent *>(event)->globalPos());

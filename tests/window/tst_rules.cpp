@@ -5,9 +5,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -17,6 +19,23 @@
 
 #include <string_view>
 #include <tuple>
+
+namespace {
+
+// Drags text over the widget and lets it go at the point, as a mouse would.
+void Drop(QWidget *target, QPoint at, const QString &text)
+{
+    QMimeData data;
+    data.setText(text);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+}
+
+} // namespace
 
 class TestRules : public QObject
 {
@@ -156,7 +175,10 @@ void TestRules::typing()
     auto *target = w.Get<QLineEdit>(edit);
     target->setEnabled(true);
     QApplication::clipboard()->setText(typed);
-    for (const char *how : {"keys", "Shift+Insert", "input method"}) {
+    for (const char *how : {"keys", "Shift+Insert", "input method", "drop"}) {
+        // A drop lands where it is let go, so only rows that type at the end drop.
+        if (how == std::string_view("drop") && before.contains(QRegularExpression(QStringLiteral("[][|]"))))
+            continue;
         target->setText(QString(before).remove(QRegularExpression(QStringLiteral("[][|]"))));
         if (const qsizetype caret = before.indexOf(u'|'); caret >= 0)
             target->setCursorPosition(int(caret));
@@ -166,10 +188,12 @@ void TestRules::typing()
             QTest::keyClicks(target, QString(typed).remove(u'\n'));  // a line break is no key here
         } else if (how == std::string_view("Shift+Insert")) {
             QTest::keyClick(target, Qt::Key_Insert, Qt::ShiftModifier);
-        } else {
+        } else if (how == std::string_view("input method")) {
             QInputMethodEvent compose;
             compose.setCommitString(typed);
             QApplication::sendEvent(target, &compose);
+        } else {
+            Drop(target, QPoint(target->width() - 2, target->height() / 2), typed);
         }
         QVERIFY2(target->text() == after, qPrintable(QStringLiteral("%1: %2").arg(how, target->text())));
     }
@@ -261,6 +285,11 @@ void TestRules::memoLimit()
     // The line break already in the memo counts two: it is full.
     QTest::keyClick(trip, Qt::Key_X);
     QCOMPARE(trip->toPlainText(), QString(90, u'a') + QStringLiteral("1234\n678"));
+
+    // Dropped text counts the same way, at the point where it is let go.
+    trip->setPlainText(QString(95, u'a'));
+    Drop(trip->viewport(), QPoint(2, 2), QStringLiteral("1\n2345"));
+    QCOMPARE(trip->toPlainText(), QStringLiteral("1\n2") + QString(95, u'a'));
 
     trip->setPlainText(QString(150, u'x'));  // from code: never cut
     QCOMPARE(trip->toPlainText().size(), 150);
