@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Comm.h"
+#include "CommRecorder.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -77,42 +77,6 @@ private:
     int FMaster = -1;
 };
 
-struct TRecorder {
-    QList<QByteArray> Blocks;
-    bool ZeroAfterEveryBlock = true;
-    int Hangups = 0;
-    int SendEmpty = 0;
-
-    explicit TRecorder(TComm &comm)
-    {
-        comm.OnReceiveData = [this](TComm *, const std::uint8_t *buffer, std::uint16_t length) {
-            Blocks << QByteArray(reinterpret_cast<const char *>(buffer), length);
-            ZeroAfterEveryBlock = ZeroAfterEveryBlock && buffer[length] == 0;
-        };
-        comm.OnRequestHangup = [this](TComm *) { ++Hangups; };
-        comm.OnSendDataEmpty = [this](TComm *) { ++SendEmpty; };
-    }
-
-    QByteArray Joined() const { return Blocks.join(); }
-    QList<qsizetype> Sizes() const
-    {
-        QList<qsizetype> sizes;
-        for (const QByteArray &b : Blocks)
-            sizes << b.size();
-        return sizes;
-    }
-};
-
-// What the parameter window sets before each exchange.
-inline void ConfigureLikeTheWindow(TComm &comm, const QString &port, std::uint32_t intervalMs = 200)
-{
-    comm.SetOutx_XonXoffFlow(false);
-    comm.SetInx_XonXoffFlow(false);
-    comm.SetCommName(port);
-    comm.SetBaudRate(9600);
-    comm.SetReadIntervalTimeout(intervalMs);
-}
-
 inline int CountEntries(const char *directory)
 {
     DIR *dir = ::opendir(directory);
@@ -131,12 +95,4 @@ inline qint64 ProcessCpuMicroseconds()
     timespec t{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return qint64(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
-}
-
-inline QByteArray Pattern(qsizetype size, int seed = 0)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
-    return bytes;
 }

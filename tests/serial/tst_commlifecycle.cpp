@@ -13,15 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString OpenError(TComm &comm)
-{
-    try {
-        comm.OpenPort();
-    } catch (const ECommsError &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
 
 qint64 CpuOverOneSecond()
 {

@@ -1,4 +1,4 @@
-#include "Comm.h"
+#include "CommRecorder.h"
 #include "Frame.h"
 #include "SerialDcb_win.h"
 #include "SerialPlatform.h"
@@ -20,39 +20,6 @@ namespace {
 const QStringList LoggerPorts = {QStringLiteral("COM10"), QStringLiteral("COM100")};
 const QString PairA = QStringLiteral("COM2");
 const QString PairB = QStringLiteral("COM7");
-
-QString OpenError(TComm &comm)
-{
-    try {
-        comm.OpenPort();
-    } catch (const ECommsError &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
-
-void Configure(TComm &comm, const QString &port, std::uint32_t intervalMs = 200)
-{
-    comm.SetOutx_XonXoffFlow(false);
-    comm.SetInx_XonXoffFlow(false);
-    comm.SetCommName(port);
-    comm.SetBaudRate(9600);
-    comm.SetReadIntervalTimeout(intervalMs);
-}
-
-struct TRecorder {
-    QList<QByteArray> Blocks;
-    int SendEmpty = 0;
-    int Hangups = 0;
-    explicit TRecorder(TComm &comm)
-    {
-        comm.OnReceiveData = [this](TComm *, const std::uint8_t *buffer, std::uint16_t length) {
-            Blocks << QByteArray(reinterpret_cast<const char *>(buffer), length);
-        };
-        comm.OnSendDataEmpty = [this](TComm *) { ++SendEmpty; };
-        comm.OnRequestHangup = [this](TComm *) { ++Hangups; };
-    }
-};
 
 // The DCB's flag word, as the bits the logger's line settings are defined by.
 quint32 FlagWord(const DCB &dcb)
@@ -77,14 +44,6 @@ bool UnderWine()
 {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-QByteArray Pattern(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char((i * 7) & 0xFF);
-    return bytes;
 }
 
 } // namespace
@@ -201,7 +160,7 @@ private slots:
         QCOMPARE(failure, SerialPlatform::TOpenFailure::Missing);
 
         TComm comm;
-        Configure(comm, QStringLiteral("COM99"));
+        ConfigureLikeTheWindow(comm, QStringLiteral("COM99"));
         QCOMPARE(OpenError(comm), QStringLiteral("Can't Open the Port"));
         QCOMPARE(comm.Handle(), std::intptr_t{0});
         comm.SetCommName(LoggerPorts.first());
@@ -218,8 +177,8 @@ private slots:
     {
         QFETCH(QString, port);
         TComm first, second;
-        Configure(first, port);
-        Configure(second, port);
+        ConfigureLikeTheWindow(first, port);
+        ConfigureLikeTheWindow(second, port);
         QVERIFY(!first.SendData("x", 1));
         QCOMPARE(OpenError(first), QString());
         const std::intptr_t handle = first.Handle();
@@ -251,8 +210,8 @@ private slots:
         TComm sender, receiver;
         TRecorder recorder(receiver);
         receiver.OnReceiveError = [](TComm *, std::uint32_t) {};
-        Configure(sender, PairA);
-        Configure(receiver, PairB);
+        ConfigureLikeTheWindow(sender, PairA);
+        ConfigureLikeTheWindow(receiver, PairB);
         QCOMPARE(OpenError(sender), QString());
         QCOMPARE(OpenError(receiver), QString());
         QVERIFY(sender.SendData("watched", 7));
@@ -269,7 +228,7 @@ private slots:
         QFETCH(QString, port);
         TComm comm;
         TRecorder recorder(comm);
-        Configure(comm, port);
+        ConfigureLikeTheWindow(comm, port);
         QCOMPARE(OpenError(comm), QString());
         // Once when the writer first finds its queue empty, nothing was sent yet.
         QTRY_COMPARE_WITH_TIMEOUT(recorder.SendEmpty, 1, 3000);
@@ -313,8 +272,8 @@ private slots:
 
         TComm sender, receiver;
         TRecorder recorder(receiver);
-        Configure(sender, PairA);
-        Configure(receiver, PairB, std::uint32_t(intervalMs));
+        ConfigureLikeTheWindow(sender, PairA);
+        ConfigureLikeTheWindow(receiver, PairB, std::uint32_t(intervalMs));
         QCOMPARE(OpenError(sender), QString());
         QCOMPARE(OpenError(receiver), QString());
         QByteArray sent;
@@ -325,13 +284,11 @@ private slots:
             sent += chunk;
             QVERIFY(sender.SendData(chunk.constData(), std::uint16_t(chunk.size())));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.Blocks.join().size() >= sent.size(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.Joined().size() >= sent.size(), 15000);
         QTest::qWait(intervalMs + 200);
-        QList<qsizetype> sizes;
-        for (const QByteArray &block : recorder.Blocks)
-            sizes << block.size();
-        QCOMPARE(sizes, expected);
-        QCOMPARE(recorder.Blocks.join(), sent);
+        QCOMPARE(recorder.Sizes(), expected);
+        QCOMPARE(recorder.Joined(), sent);
+        QVERIFY(recorder.ZeroAfterEveryBlock);
     }
 
     void closeWithAWritePending()
@@ -340,7 +297,7 @@ private slots:
         // the close must end it without waiting for the line.
         TComm sender;
         TRecorder recorder(sender);
-        Configure(sender, PairA);
+        ConfigureLikeTheWindow(sender, PairA);
         QCOMPARE(OpenError(sender), QString());
         const QByteArray block = Pattern(65535);
         for (int i = 0; i < 4; ++i)

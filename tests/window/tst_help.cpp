@@ -1,8 +1,8 @@
 #include "Image.h"
 #include "ManualPath.h"
 #include "ShownWindow.h"
+#include "UrlCatcher.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,21 +11,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-class TUrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> Opened;
-
-public slots:
-    void Open(const QUrl &url) { Opened << url; }
-};
-
-} // namespace
 
 class TestHelp : public QObject
 {
@@ -42,9 +27,7 @@ void TestHelp::helpOpensTheManualNextToTheProgram()
 {
     TShownWindow w;
     TUrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
     QTest::mouseClick(w.Get<TImage>("imgHelp"), Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     QCOMPARE(catcher.Opened.size(), 1);
     QVERIFY(catcher.Opened.first().isLocalFile());

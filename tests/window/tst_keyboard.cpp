@@ -1,8 +1,8 @@
 #include "Image.h"
 #include "ShownWindow.h"
+#include "UrlCatcher.h"
 
 #include <QAccessible>
-#include <QDesktopServices>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -10,17 +10,6 @@
 #include <QTest>
 
 namespace {
-
-class TUrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> Opened;
-
-public slots:
-    void Open(const QUrl &url) { Opened << url; }
-};
 
 // What a screen reader announces a control as. Qt names a combo box on this
 // desktop by its value, and the reader names it by the labels that label it.
@@ -199,8 +188,6 @@ void TestKeyboard::shortcutClicksOnce()
     TShownWindow w;
     w.Window.ReadPortList = [](QStringList &list) { list.clear(); };
     TUrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
     w.Window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w.Window));
     // The keys work wherever the focus is, here in an edit.
