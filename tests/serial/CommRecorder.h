@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTest>
 
 // What the component's tests need on every platform: the events it fired, the
 // window's settings, and a port's open error as text.
@@ -62,4 +63,19 @@ inline QByteArray Pattern(qsizetype size, int seed = 0)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
     return bytes;
+}
+
+// How blocks are cut, as rows for a test whose far end writes each chunk in one
+// go, with the pause before the next. Margins of two to three times: wide for a
+// busy machine, narrow enough to catch an interval measured in the wrong unit.
+inline void AddBlockRows()
+{
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<QList<int>>("chunks");
+    QTest::addColumn<int>("pauseMs");
+    QTest::addColumn<QList<qsizetype>>("expected");
+    QTest::newRow("silence longer than the interval splits") << 200 << QList<int>{100, 104} << 450
+                                                              << QList<qsizetype>{100, 104};
+    QTest::newRow("3000-byte burst is cut at the buffer size") << 100 << QList<int>{3000} << 0
+                                                               << QList<qsizetype>{2048, 952};
 }

@@ -39,22 +39,11 @@ private:
     }
 };
 
-// Each chunk is written to the far end in one go, with the pause before the next.
 void TestCommData::blocks_data()
 {
-    QTest::addColumn<int>("intervalMs");
-    QTest::addColumn<QList<int>>("chunks");
-    QTest::addColumn<int>("pauseMs");
-    QTest::addColumn<QList<qsizetype>>("expected");
-
-    // Margins of two to three times: wide for a busy machine, narrow enough to
-    // catch an interval measured in the wrong unit.
-    QTest::newRow("silence longer than the interval splits") << 200 << QList<int>{100, 104} << 450
-                                                              << QList<qsizetype>{100, 104};
+    AddBlockRows();
     QTest::newRow("silence shorter than the interval joins") << 300 << QList<int>{100, 4, 100} << 100
                                                               << QList<qsizetype>{204};
-    QTest::newRow("3000-byte burst is cut at the buffer size") << 100 << QList<int>{3000} << 0
-                                                               << QList<qsizetype>{2048, 952};
     QTest::newRow("exactly one buffer") << 100 << QList<int>{2048} << 0 << QList<qsizetype>{2048};
 }
 

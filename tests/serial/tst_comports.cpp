@@ -252,17 +252,7 @@ private slots:
         QCOMPARE(recorder.Hangups, 0);
     }
 
-    void blocksOverTheLine_data()
-    {
-        QTest::addColumn<int>("intervalMs");
-        QTest::addColumn<QList<int>>("chunks");
-        QTest::addColumn<int>("pauseMs");
-        QTest::addColumn<QList<qsizetype>>("expected");
-        QTest::newRow("silence longer than the interval splits") << 200 << QList<int>{100, 104} << 450
-                                                                  << QList<qsizetype>{100, 104};
-        QTest::newRow("3000-byte burst is cut at the buffer size") << 100 << QList<int>{3000} << 0
-                                                                   << QList<qsizetype>{2048, 952};
-    }
+    void blocksOverTheLine_data() { AddBlockRows(); }
     void blocksOverTheLine()
     {
         QFETCH(int, intervalMs);
