@@ -4,7 +4,9 @@
 #include "Comm.h"
 #include "Image.h"
 #include "ManualPath.h"
+#include "ParamterControls.h"
 #include "Prompt.h"
+#include "ZoneClock.h"
 #include "ui_ParamterFrm.h"
 
 #include <QCloseEvent>
@@ -15,9 +17,6 @@
 #include <QWindow>
 
 namespace {
-
-constexpr int FirstYear = 2018;
-constexpr int UtcZoneIndex = 24;  // "UTC+00:00"; each item is half an hour from its neighbour
 
 void ShowPressed(TImage *pressed)
 {
@@ -104,16 +103,6 @@ void TParamter::tmrSysTimeTimer()
     // The true UTC plus the zone's offset: the local clock corrected by the
     // zone's standard bias alone runs an hour off in summer. One reading serves
     // date and time alike, so the two cannot straddle midnight.
-    const int zone = ui->cbbTimeZone->currentIndex();
-    // With no zone selected the clock runs on UTC rather than stopping.
-    const int offsetMinutes = zone < 0 ? 0 : (zone - UtcZoneIndex) * 30;
-    const QDateTime now = CurrentUtc().toUTC().addSecs(offsetMinutes * 60);
-    const QDate date = now.date();
-    const QTime time = now.time();
-    ui->cbbSystemTimeY->setCurrentIndex(date.year() - FirstYear);
-    ui->cbbSystemTimeM->setCurrentIndex(date.month() - 1);
-    ui->cbbSystemTimeD->setCurrentIndex(date.day() - 1);
-    ui->cbbSystemTimeH->setCurrentIndex(time.hour());
-    ui->cbbSystemTimeN->setCurrentIndex(time.minute());
-    ui->cbbSystemTimeS->setCurrentIndex(time.second());
+    const auto utc = std::chrono::system_clock::time_point(std::chrono::milliseconds(CurrentUtc().toMSecsSinceEpoch()));
+    SetSystemTime(*FControls, ZoneClock(utc, ui->cbbTimeZone->currentIndex()));
 }

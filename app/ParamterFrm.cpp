@@ -1,5 +1,6 @@
 #include "ParamterFrm.h"
 
+#include "ControlTable.h"
 #include "Guarded.h"
 #include "Image.h"
 #include "ParamterControls.h"
@@ -10,24 +11,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr int FirstYear = 2018;
-constexpr int LastYear = 2099;
-
-QStringList Numbers(int first, int last, int step = 1)
-{
-    QStringList texts;
-    for (int n = first; n <= last; n += step)
-        texts << QString::number(n);
-    return texts;
-}
-
-void Fill(QComboBox *combo, const QStringList &texts)
-{
-    combo->clear();
-    combo->addItems(texts);
-    combo->setCurrentIndex(0);
-}
 
 QFont PixelFont(const QString &family, int pixels, bool bold)
 {
@@ -161,36 +144,30 @@ QChar TParamter::GetLocaleDecimalSeparator()
     return point.isEmpty() ? QLatin1Char('.') : point.front();
 }
 
+void TParamter::FillItems(Ctl Combo)
+{
+    auto *combo = static_cast<QComboBox *>(FControls->Widget(Combo));
+    combo->clear();
+    for (const std::string &item : ControlItems(Combo))
+        combo->addItem(QString::fromStdString(item));
+    combo->setCurrentIndex(0);
+}
+
 void TParamter::FormShow()
 {
     FDecimalSeparator = GetLocaleDecimalSeparator();
     FPortList.clear();
     FProbeFrame = ProbeRequest;
 
-    const QStringList years = Numbers(FirstYear, LastYear);
-    const QStringList offOn = {QStringLiteral("Disable"), QStringLiteral("Enable")};
-    Fill(ui->cbbLogIntervalH, Numbers(0, 23));
-    Fill(ui->cbbLogIntervalM, Numbers(0, 60));
-    Fill(ui->cbbLogIntervalS, Numbers(0, 50, 10));
-    Fill(ui->cbbStartMode, {QStringLiteral("Right Now"), QStringLiteral("Delayed"), QStringLiteral("Timing")});
-    Fill(ui->cbbStartDelayH, Numbers(0, 23));
-    Fill(ui->cbbStartDelayM, Numbers(0, 59));
-    for (const QString &prefix : {QStringLiteral("cbbStartTime"), QStringLiteral("cbbSystemTime")}) {
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('Y')), years);
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('M')), Numbers(1, 12));
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('D')), Numbers(1, 31));
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('H')), Numbers(0, 23));
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('N')), Numbers(0, 59));
-        Fill(findChild<QComboBox *>(prefix + QLatin1Char('S')), Numbers(0, 59));
-    }
-    Fill(ui->cbbStopMode, {QStringLiteral("Stop by Button"), QStringLiteral("Stop by Software"),
-                           QStringLiteral("Stop by Button or Software")});
-    Fill(ui->cbbProbeMode, {QStringLiteral("Internal"), QStringLiteral("External")});
-    Fill(ui->cbbReportLanguage, {QStringLiteral("English"), QStringLiteral("Chinese")});
-    Fill(ui->cbbMultipleStart, offOn);
-    Fill(ui->cbbCycleSwitch, {QStringLiteral("Opened"), QStringLiteral("Closed")});
-    Fill(ui->cbbPasswordStartup, offOn);
-    Fill(ui->cbbTemporaryPDFStartup, offOn);
+    // The lists are filled in this order, each from the items the parameter set lists.
+    for (Ctl c : {Ctl::cbbLogIntervalH, Ctl::cbbLogIntervalM, Ctl::cbbLogIntervalS, Ctl::cbbStartMode,
+                  Ctl::cbbStartDelayH, Ctl::cbbStartDelayM, Ctl::cbbStartTimeY, Ctl::cbbStartTimeM,
+                  Ctl::cbbStartTimeD, Ctl::cbbStartTimeH, Ctl::cbbStartTimeN, Ctl::cbbStartTimeS,
+                  Ctl::cbbSystemTimeY, Ctl::cbbSystemTimeM, Ctl::cbbSystemTimeD, Ctl::cbbSystemTimeH,
+                  Ctl::cbbSystemTimeN, Ctl::cbbSystemTimeS, Ctl::cbbStopMode, Ctl::cbbProbeMode,
+                  Ctl::cbbReportLanguage, Ctl::cbbMultipleStart, Ctl::cbbCycleSwitch, Ctl::cbbPasswordStartup,
+                  Ctl::cbbTemporaryPDFStartup})
+        FillItems(c);
 
     ui->edtCalibrationTemp->setText(QStringLiteral("0"));
     ui->edtCalibrationHumidity->setText(QStringLiteral("0"));
@@ -201,12 +178,11 @@ void TParamter::FormShow()
         if (block.Single)
             rows.push_back(*block.Single);
     }
-    const auto combo = [this](Ctl c) { return static_cast<QComboBox *>(FControls->Widget(c)); };
     for (const TAlarmRowControls &row : rows)
-        Fill(combo(row.DelayH), Numbers(0, 23));
+        FillItems(row.DelayH);
     for (const TAlarmRowControls &row : rows) {
-        Fill(combo(row.DelayM), Numbers(0, 59));
-        Fill(combo(row.DelayS), Numbers(0, 59));
+        FillItems(row.DelayM);
+        FillItems(row.DelayS);
     }
 
     EnableStartDelay(false);
@@ -224,7 +200,7 @@ void TParamter::FormShow()
 
     // Local time without a zone: the clock applies the selected zone from its first tick.
     const QDateTime now = QDateTime::currentDateTime();
-    ui->cbbSystemTimeY->setCurrentIndex(now.date().year() - FirstYear);
+    ui->cbbSystemTimeY->setCurrentIndex(now.date().year() - FirstListedYear);
     ui->cbbSystemTimeM->setCurrentIndex(now.date().month() - 1);
     ui->cbbSystemTimeD->setCurrentIndex(now.date().day() - 1);
     ui->cbbSystemTimeH->setCurrentIndex(now.time().hour());

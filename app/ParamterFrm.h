@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Controls.h"
 #include "Frame.h"
 #include "SerialPortList.h"
 
@@ -42,6 +43,7 @@ public:
     void EnableTemperatureL2Row(bool Value);
     void EnableHumidityH1Row(bool Value);
     void EnableHumidityL1Row(bool Value);
+    void EnableControls(TEnableSwitch Switch, bool Value);
 
     // Seams for tests; production code never changes them.
     std::function<QDateTime()> CurrentUtc = [] { return QDateTime::currentDateTimeUtc(); };
@@ -62,6 +64,7 @@ private:
     // ParamterFrm.cpp
     void FormCreate();
     void FormShow();
+    void FillItems(Ctl Combo);
     static QChar GetLocaleDecimalSeparator();
     void WireEvents();
 

@@ -1,67 +1,24 @@
 #include "ParamterFrm.h"
 
+#include "ControlTable.h"
+#include "ParamterControls.h"
 #include "ui_ParamterFrm.h"
 
-void TParamter::EnableStartDelay(bool Value)
+// The controls of each switch are listed once, beside the parameter set
+// that follows the same rules without widgets.
+void TParamter::EnableControls(TEnableSwitch Switch, bool Value)
 {
-    ui->cbbStartDelayH->setEnabled(Value);
-    ui->cbbStartDelayM->setEnabled(Value);
+    for (Ctl c : SwitchedControls(Switch))
+        FControls->Widget(c)->setEnabled(Value);
 }
 
-void TParamter::EnableStartTime(bool Value)
-{
-    ui->cbbStartTimeY->setEnabled(Value);
-    ui->cbbStartTimeM->setEnabled(Value);
-    ui->cbbStartTimeD->setEnabled(Value);
-    ui->cbbStartTimeH->setEnabled(Value);
-    ui->cbbStartTimeN->setEnabled(Value);
-    ui->cbbStartTimeS->setEnabled(Value);
-}
-
-void TParamter::EnableTemperatureH3Row(bool Value)
-{
-    ui->edtTemperatureH3->setEnabled(Value);
-    ui->cbbTemperatureH3->setEnabled(Value);
-    ui->cbbTemperatureH3H->setEnabled(Value);
-    ui->cbbTemperatureH3M->setEnabled(Value);
-    ui->cbbTemperatureH3S->setEnabled(Value);
-}
-
-void TParamter::EnableTemperatureH2Row(bool Value)
-{
-    ui->edtTemperatureH2->setEnabled(Value);
-    ui->cbbTemperatureH2->setEnabled(Value);
-    ui->cbbTemperatureH2H->setEnabled(Value);
-    ui->cbbTemperatureH2M->setEnabled(Value);
-    ui->cbbTemperatureH2S->setEnabled(Value);
-}
-
-void TParamter::EnableTemperatureL2Row(bool Value)
-{
-    ui->edtTemperatureL2->setEnabled(Value);
-    ui->cbbTemperatureL2->setEnabled(Value);
-    ui->cbbTemperatureL2H->setEnabled(Value);
-    ui->cbbTemperatureL2M->setEnabled(Value);
-    ui->cbbTemperatureL2S->setEnabled(Value);
-}
-
-void TParamter::EnableHumidityH1Row(bool Value)
-{
-    ui->edtHumidityH1->setEnabled(Value);
-    ui->cbbHumidityH1->setEnabled(Value);
-    ui->cbbHumidityH1H->setEnabled(Value);
-    ui->cbbHumidityH1M->setEnabled(Value);
-    ui->cbbHumidityH1S->setEnabled(Value);
-}
-
-void TParamter::EnableHumidityL1Row(bool Value)
-{
-    ui->edtHumidityL1->setEnabled(Value);
-    ui->cbbHumidityL1->setEnabled(Value);
-    ui->cbbHumidityL1H->setEnabled(Value);
-    ui->cbbHumidityL1M->setEnabled(Value);
-    ui->cbbHumidityL1S->setEnabled(Value);
-}
+void TParamter::EnableStartDelay(bool Value) { EnableControls(TEnableSwitch::StartDelay, Value); }
+void TParamter::EnableStartTime(bool Value) { EnableControls(TEnableSwitch::StartTime, Value); }
+void TParamter::EnableTemperatureH3Row(bool Value) { EnableControls(TEnableSwitch::TemperatureH3Row, Value); }
+void TParamter::EnableTemperatureH2Row(bool Value) { EnableControls(TEnableSwitch::TemperatureH2Row, Value); }
+void TParamter::EnableTemperatureL2Row(bool Value) { EnableControls(TEnableSwitch::TemperatureL2Row, Value); }
+void TParamter::EnableHumidityH1Row(bool Value) { EnableControls(TEnableSwitch::HumidityH1Row, Value); }
+void TParamter::EnableHumidityL1Row(bool Value) { EnableControls(TEnableSwitch::HumidityL1Row, Value); }
 
 void TParamter::cbbStartModeChange()
 {

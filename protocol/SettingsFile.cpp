@@ -1,0 +1,263 @@
+#include "SettingsFile.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+namespace {
+
+std::string TablePath(const std::vector<std::string> &Table)
+{
+    std::string path;
+    for (const std::string &part : Table)
+        path += (path.empty() ? "" : ".") + TomlKey(part);
+    return path;
+}
+
+const char *TableComment(const std::vector<std::string> &Table)
+{
+    const std::string &first = Table.front();
+    if (first == "identity")
+        return "Per logger: a file applied as a template leaves these as the logger has them\n"
+               "# (loggerctl write --with-identity changes them).";
+    if (first == "calibration")
+        return "Per logger: kept as the logger has them unless asked (--with-calibration).";
+    if (first == "Device Info")
+        return "Probe Mode and the settings after it are not shown in the window; every save sends them.";
+    if (first == "Alarm Setting" && Table.size() == 1)
+        return "The rows of the mode that is on are sent; the window never shows Multiple Alarm.";
+    return nullptr;
+}
+
+} // namespace
+
+std::string WriteSettingsFile(const TSettingsFile &File)
+{
+    std::ostringstream out;
+    out << "# Data logger settings" << (File.Program.empty() ? "" : ", written by " + File.Program) << ".\n"
+        << "# Values are as the window shows them; \"\" is a list left with no selection.\n"
+        << "format = " << SettingsFormat << "\n"
+        << "kind = " << (File.Kind == TSettingsFileKind::Backup ? "\"backup\"" : "\"settings\"") << "\n";
+    if (!File.Port.empty() || !File.ReadAt.empty() || !File.Program.empty()) {
+        out << "\n# Where and when these settings were read.\n[source]\n";
+        if (!File.Port.empty())
+            out << "port = " << TomlQuoted(File.Port) << "\n";
+        if (!File.ReadAt.empty())
+            out << "read_at = " << File.ReadAt << "\n";
+        if (!File.Program.empty())
+            out << "program = " << TomlQuoted(File.Program) << "\n";
+    }
+
+    const auto &settings = Settings();
+    const std::vector<std::string> *table = nullptr;
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        const TSetting &setting = settings[i];
+        if (!table || *table != setting.Table) {
+            table = &setting.Table;
+            out << "\n";
+            if (const char *comment = TableComment(setting.Table))
+                out << "# " << comment << "\n";
+            out << "[" << TablePath(setting.Table) << "]\n";
+        }
+        out << TomlKey(setting.Key) << " = " << DisplayValue(setting, File.Values.at(i));
+        if (!setting.Comment.empty())
+            out << "  # " << setting.Comment;
+        out << "\n";
+    }
+    return out.str();
+}
+
+namespace {
+
+class TReader
+{
+public:
+    TReader(const std::string &fileName)
+        : FFileName(fileName)
+    {
+    }
+
+    [[noreturn]] void Fail(std::uint32_t line, const std::string &key, const std::string &problem) const
+    {
+        std::string message = FFileName + ":" + std::to_string(line == 0 ? 1 : line) + ": ";
+        if (!key.empty())
+            message += key + ": ";
+        throw ESettingsFileError(message + problem);
+    }
+
+    static std::uint32_t Line(const toml::node &node) { return node.source().begin.line; }
+
+    TSettingsFile Read(const toml::table &root)
+    {
+        TSettingsFile file;
+        ReadHeader(root, file);
+        CheckKnownKeys(root, {});
+        for (const TSetting &setting : Settings())
+            file.Values.push_back(ReadSetting(root, setting));
+        return file;
+    }
+
+private:
+    void ReadHeader(const toml::table &root, TSettingsFile &file)
+    {
+        const toml::node *format = root.get("format");
+        if (!format)
+            Fail(1, "format", "missing: the file says which format it is in (format = 1)");
+        if (!format->is_integer())
+            Fail(Line(*format), "format", "is not a whole number");
+        const auto version = format->value<std::int64_t>().value_or(0);
+        if (version > SettingsFormat)
+            Fail(Line(*format), "format",
+                 "format " + std::to_string(version) + " is newer than this loggercfg reads (format "
+                     + std::to_string(SettingsFormat) + "); use a newer loggercfg");
+        if (version < 1)
+            Fail(Line(*format), "format", "format " + std::to_string(version) + " does not exist");
+
+        if (const toml::node *kind = root.get("kind")) {
+            const auto text = kind->value<std::string>();
+            if (text == "backup")
+                file.Kind = TSettingsFileKind::Backup;
+            else if (text != "settings")
+                Fail(Line(*kind), "kind", "is neither \"settings\" nor \"backup\"");
+        }
+        if (const toml::node *source = root.get("source")) {
+            if (!source->is_table())
+                Fail(Line(*source), "source", "is not a table");
+            for (auto &&[key, value] : *source->as_table()) {
+                const std::string name(key.str());
+                if (name == "port" && value.is_string())
+                    file.Port = *value.value<std::string>();
+                else if (name == "program" && value.is_string())
+                    file.Program = *value.value<std::string>();
+                else if (name == "read_at" && value.is_date_time()) {
+                    std::ostringstream text;
+                    text << *value.as_date_time();
+                    file.ReadAt = text.str();
+                } else if (name == "port" || name == "program")
+                    Fail(Line(value), "source." + name, "is not a text in quotes");
+                else if (name == "read_at")
+                    Fail(Line(value), "source.read_at", "is not a date and time such as 2026-12-08T17:05:00Z");
+                else
+                    Fail(Line(value), "source." + TomlKey(name), "unknown key");
+            }
+        }
+    }
+
+    // Every key the file holds must be one this program knows: a misspelt key
+    // would otherwise leave its setting missing, or be ignored.
+    void CheckKnownKeys(const toml::table &table, const std::vector<std::string> &path)
+    {
+        for (auto &&[key, value] : table) {
+            const std::string name(key.str());
+            std::vector<std::string> inner = path;
+            inner.push_back(name);
+            if (path.empty() && (name == "format" || name == "kind" || name == "source"))
+                continue;
+            if (IsTable(inner) && !IsSettingKey(path, name)) {
+                if (!value.is_table())
+                    Fail(Line(value), TablePath(inner), "is a value where a table is expected");
+                CheckKnownKeys(*value.as_table(), inner);
+            } else if (!IsSettingKey(path, name)) {
+                Fail(Line(value), TablePath(inner),
+                     path.empty() ? "unknown key" : "unknown key in [" + TablePath(path) + "]");
+            }
+        }
+    }
+
+    bool IsTable(const std::vector<std::string> &path) const
+    {
+        for (const TSetting &setting : Settings())
+            if (setting.Table.size() >= path.size() && std::equal(path.begin(), path.end(), setting.Table.begin()))
+                return true;
+        return false;
+    }
+
+    bool IsSettingKey(const std::vector<std::string> &table, const std::string &key) const
+    {
+        for (const TSetting &setting : Settings())
+            if (setting.Table == table && setting.Key == key)
+                return true;
+        return false;
+    }
+
+    TSettingValue ReadSetting(const toml::table &root, const TSetting &setting)
+    {
+        const toml::table *table = &root;
+        std::uint32_t line = 1;
+        std::vector<std::string> walked;
+        for (const std::string &part : setting.Table) {
+            walked.push_back(part);
+            const toml::node *inner = table->get(part);
+            if (!inner)
+                Fail(line, TablePath(walked), "missing table [" + TablePath(walked) + "]");
+            table = inner->as_table();
+            line = Line(*inner);
+        }
+        const std::string key = TablePath(setting.Table) + "." + TomlKey(setting.Key);
+        const toml::node *node = table->get(setting.Key);
+        if (!node)
+            Fail(line, key, "missing from [" + TablePath(setting.Table) + "]");
+
+        TSettingValue value;
+        if (setting.Kind == TSettingKind::Switch) {
+            if (!node->is_boolean())
+                Fail(Line(*node), key, "is neither true nor false");
+            value.push_back(*node->value<bool>() ? "true" : "false");
+        } else if (setting.Parts.size() > 1) {
+            if (!node->is_table())
+                Fail(Line(*node), key, "is not a table such as " + Example(setting));
+            const toml::table &parts = *node->as_table();
+            for (auto &&[partKey, partValue] : parts) {
+                const bool known = std::any_of(setting.Parts.begin(), setting.Parts.end(),
+                                               [&](const TSettingPart &p) { return p.Key == partKey.str(); });
+                if (!known)
+                    Fail(Line(partValue), key + "." + TomlKey(partKey.str()), "unknown key");
+            }
+            for (const TSettingPart &part : setting.Parts) {
+                const toml::node *partNode = parts.get(part.Key);
+                if (!partNode)
+                    Fail(Line(*node), key, part.Key + " is missing, as in " + Example(setting));
+                value.push_back(Text(*partNode, key + "." + part.Key));
+            }
+        } else {
+            value.push_back(Text(*node, key));
+        }
+        if (const auto problem = SettingValueProblem(setting, value))
+            Fail(Line(*node), key, *problem);
+        return value;
+    }
+
+    std::string Text(const toml::node &node, const std::string &key) const
+    {
+        if (!node.is_string())
+            Fail(Line(node), key, "is not a text in quotes (values are written as the window shows them)");
+        return *node.value<std::string>();
+    }
+
+    static std::string Example(const TSetting &setting)
+    {
+        std::string text = "{ ";
+        for (std::size_t p = 0; p < setting.Parts.size(); ++p)
+            text += (p ? ", " : "") + setting.Parts[p].Key + " = \"0\"";
+        return text + " }";
+    }
+
+    const std::string &FFileName;
+};
+
+} // namespace
+
+TSettingsFile ReadSettingsFile(std::string_view Text, const std::string &FileName)
+{
+    TReader reader(FileName);
+    toml::table root;
+    try {
+        root = toml::parse(Text, FileName);
+    } catch (const toml::parse_error &e) {
+        reader.Fail(e.source().begin.line, "", "not a TOML file: " + std::string(e.description()));
+    }
+    return reader.Read(root);
+}
