@@ -9,7 +9,7 @@
 // program reads, compares and writes, and what a settings file is parsed into.
 // It behaves as the window's controls do, so the record decoder and the frame
 // encoder run over it unchanged, and it starts as the window does when shown.
-class TParameterSet final : public TControlValues
+class TParameterSet : public TControlValues
 {
 public:
     TParameterSet();

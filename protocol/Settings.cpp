@@ -159,14 +159,30 @@ bool AllOf(const std::string &text, bool (*accept)(char))
     return std::all_of(text.begin(), text.end(), [accept](char ch) { return accept(ch); });
 }
 
+// Without the leading and trailing characters up to the blank.
+std::string Blanked(const std::string &text)
+{
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
+        --last;
+    return text.substr(first, last - first);
+}
+
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 bool IsHexDigit(char ch) { return IsDigit(ch) || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f'); }
 
 // A sign, digits and at most two decimals: the frame carries hundredths, so
 // a third decimal would be dropped without a word.
-std::optional<std::string> DecimalProblem(const std::string &text, int maxWhole)
+std::optional<std::string> DecimalProblem(const std::string &raw, int maxWhole)
 {
-    if (text.empty())
+    // Blanks around the number are ignored, as saving ignores them; a blank
+    // value and a lone minus are left to the checks before saving, which name
+    // the entry as the window does.
+    const std::string text = Blanked(raw);
+    if (text.empty() || text == "-")
         return std::nullopt;
     const std::string body = text.front() == '-' ? text.substr(1) : text;
     const std::size_t point = body.find('.');
@@ -194,6 +210,8 @@ std::optional<std::string> TextProblem(Ctl c, const std::string &text)
             return "\"" + text + "\" is not up to eight hexadecimal digits";
         return std::nullopt;
     case Ctl::edtServiceLife:
+        if (Blanked(text).empty())
+            return std::nullopt;  // the checks before saving report it
         if (!AllOf(text, IsDigit) || text.size() > 5 || (!text.empty() && std::stoi(text) > 65535))
             return "\"" + text + "\" is not a number of days from 0 to 65535";
         return std::nullopt;

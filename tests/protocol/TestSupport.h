@@ -1,34 +1,21 @@
 #pragma once
 
 #include "Controls.h"
+#include "ControlTable.h"
 #include "Frame.h"
+#include "ParameterSet.h"
 
 #include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// An in-memory parameter window: the items of every combo box, the texts, the
-// ticked states, and the click handlers that setting a state from code runs.
-// It starts as the window stands after it is first shown.
-class TFakeControls : public TControlValues
+// The parameter set, written and read in a compact notation for table rows.
+class TFakeControls : public TParameterSet
 {
 public:
-    TFakeControls();
-
-    std::string Text(Ctl c) const override;
-    void SetText(Ctl c, const std::string &text) override;
-    int ItemIndex(Ctl c) const override;
-    void SetItemIndex(Ctl c, int index) override;
-    int ItemCount(Ctl c) const override;
-    std::string ItemText(Ctl c, int index) const override;
-    bool Checked(Ctl c) const override;
-    void SetChecked(Ctl c, bool on) override;
-    void SetVisible(Ctl c, bool visible) override;
-    void Enable(TEnableSwitch s, bool value) override;
-
-    bool Enabled(TEnableSwitch s) const { return FEnabled[static_cast<std::size_t>(s)]; }
-    bool Visible(Ctl c) const { return FVisible[Index(c)]; }
+    using TParameterSet::Enabled;
+    bool Enabled(TEnableSwitch s) const { return Enabled(SwitchedControls(s).front()); }
 
     // "name=value; name=value": a combo by item text or "<none>", an edit by
     // text, a check box or radio button "on"/"off", a panel "shown"/"hidden",
@@ -36,16 +23,6 @@ public:
     // gives one name's value in the same notation.
     void Apply(std::string_view Notation);
     std::string Describe(std::string_view Name) const;
-
-private:
-    static std::size_t Index(Ctl c) { return static_cast<std::size_t>(c); }
-    std::array<std::vector<std::string>, ControlCount> FItems;
-    std::array<int, ControlCount> FIndex {};
-    std::array<std::string, ControlCount> FText;
-    std::array<bool, ControlCount> FChecked {};
-    std::array<bool, ControlCount> FVisible {};
-    static constexpr std::size_t SwitchCount = static_cast<std::size_t>(TEnableSwitch::Password) + 1;
-    std::array<bool, SwitchCount> FEnabled {};
 };
 
 Ctl ControlByName(std::string_view Name);

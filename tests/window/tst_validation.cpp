@@ -1,3 +1,4 @@
+#include "CheckCases.h"
 #include "Comm.h"
 #include "ShownWindow.h"
 
@@ -13,7 +14,7 @@ class TestValidation : public QObject
 {
     Q_OBJECT
 
-    // "edtX=text; rbSingleAlarm=on; chkTemperatureH3=off; cbbPasswordStartup=1"
+    // The notation of the shared check cases.
     static void Apply(TShownWindow &w, const QString &settings)
     {
         for (const QString &setting : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -22,7 +23,7 @@ class TestValidation : public QObject
             if (auto *edit = w.Window.findChild<QLineEdit *>(name))
                 edit->setText(value);
             else if (auto *combo = w.Window.findChild<QComboBox *>(name))
-                combo->setCurrentIndex(value.toInt());
+                combo->setCurrentIndex(combo->findText(value));
             else
                 w.Get<QAbstractButton>(name)->setChecked(value == QLatin1String("on"));
         }
@@ -36,63 +37,17 @@ private slots:
         QTest::addColumn<QString>("focus");  // empty: the focus stays where it was
         QTest::addColumn<QString>("look");   // caption and icon of the box
 
-        const QString valid = QStringLiteral("edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365;");
         const QString passes = QStringLiteral("Can't Open the Port");  // the checks passed; nothing was read
         const QString failed = QStringLiteral("Prompt, information");
         const QString error = QCoreApplication::applicationName() + QStringLiteral(", critical");
-
-        QTest::newRow("fresh window") << QString() << "The Serial Number can not be empty and the Serial Number length is 9"
-                                      << "edtSerialNumber" << failed;
-        QTest::newRow("serial number of 8") << "edtSerialNumber=A5123456"
-                                            << "The Serial Number can not be empty and the Serial Number length is 9"
-                                            << "edtSerialNumber" << failed;
-        // A record whose middle byte is 100 or more gives three middle digits.
-        QTest::newRow("serial number of 10 from a read") << "edtSerialNumber=A100123456"
-                                                         << "The Serial Number can not be empty and the Serial Number length is 9"
-                                                         << "edtSerialNumber" << failed;
-        QTest::newRow("any 9 characters pass the length check")
-            << "edtSerialNumber=?? ??? ??; edtDeviceID=0A1B2C3D" << "The Service Life can not be empty" << "edtServiceLife" << failed;
-        QTest::newRow("device id of 7") << "edtSerialNumber=A05123456; edtDeviceID=0A1B2C3"
-                                        << "The Device ID can not be empty and the Device ID length is 8" << "edtDeviceID" << failed;
-        QTest::newRow("blank service life") << valid + "edtServiceLife=  \t "
-                                            << "The Service Life can not be empty" << "edtServiceLife" << failed;
-        QTest::newRow("calibration is disabled: message, no focus")
-            << valid + "edtCalibrationTemp= - " << "The Calibration Temperature can not be empty" << QString() << failed;
-        QTest::newRow("blank calibration humidity") << valid + "edtCalibrationHumidity="
-                                                    << "The Calibration Humidity can not be empty" << QString() << failed;
-        QTest::newRow("short password when enabled")
-            << valid + "cbbPasswordStartup=1; edtPassword=abc"
-            << "The Password can not be empty and the Password length is 6" << QString() << failed;
-        QTest::newRow("password not looked at when disabled") << valid + "edtPassword=abc" << passes << QString() << error;
-        QTest::newRow("no alarm ignores empty thresholds") << valid + "rbNoAlarm=on" << passes << QString() << error;
-
-        const QString multiple = valid + "rbMultipleAlarm=on;";
-        QTest::newRow("multiple: H3 first") << multiple << "The Temperature H3 can not be empty" << "edtTemperatureH3" << failed;
-        QTest::newRow("multiple: unticked empty row passes")
-            << multiple + "chkTemperatureH3=off" << "The Temperature H2 can not be empty" << "edtTemperatureH2" << failed;
-        QTest::newRow("multiple: lone minus in an unticked row fails, edit disabled")
-            << multiple + "chkTemperatureH3=off; edtTemperatureH3=-" << "The Temperature H3 can not be empty" << QString() << failed;
-        QTest::newRow("multiple: H1 and L1 always required")
-            << multiple + "chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; chkHumidityH1=off; chkHumidityL1=off"
-            << "The Temperature H1 can not be empty" << "edtTemperatureH1" << failed;
-        QTest::newRow("multiple: panel order, L1 before L2")
-            << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3"
-            << "The Temperature L1 can not be empty" << "edtTemperatureL1" << failed;
-        QTest::newRow("multiple: all filled")
-            << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
-                          "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20"
-            << passes << QString() << error;
-
-        const QString single = valid + "rbSingleAlarm=on;";
-        QTest::newRow("single: H1 reported first") << single << "The Temperature H1 can not be empty" << "edtSingleH1" << failed;
-        QTest::newRow("single: lone minus") << single + "edtSingleH1=5; edtSingleL1= -"
-                                            << "The Temperature L1 can not be empty" << "edtSingleL1" << failed;
-        QTest::newRow("single: humidity rows share the messages")
-            << single + "edtSingleH1=5; edtSingleL1=1; edtSingleHumidityH1=90"
-            << "The Humidity L1 can not be empty" << "edtSingleHumidityL1" << failed;
+        for (const TCheckCase &row : CheckCases()) {
+            QTest::newRow(row.Name) << QString::fromUtf8(row.Settings)
+                                    << (row.Message ? QString::fromUtf8(row.Message) : passes)
+                                    << QString::fromLatin1(row.Focus) << (row.Message ? failed : error);
+        }
     }
 
-void checks()
+    void checks()
     {
         QFETCH(QString, settings);
         QFETCH(QString, message);

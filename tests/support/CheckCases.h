@@ -1,0 +1,66 @@
+#pragma once
+
+#include <vector>
+
+// The checks before a save, as rows that every face of the program runs: the
+// window through its Save button, the parameter set directly, and loggerctl
+// through a settings file. Settings are "name=value" pairs separated by ";":
+// an edit by its text, a list by its item's text, a button by "on" or "off",
+// applied over the window as it stands when first shown.
+struct TCheckCase {
+    const char *Name;
+    const char *Settings;
+    const char *Message;  // nullptr: every check passes
+    const char *Focus;    // the control the window sends the user to; nullptr: none (it cannot take the focus)
+};
+
+inline const std::vector<TCheckCase> &CheckCases()
+{
+#define VALID "edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365;"
+    static const std::vector<TCheckCase> cases = {
+        {"fresh window", "", "The Serial Number can not be empty and the Serial Number length is 9", "edtSerialNumber"},
+        {"serial number of 8", "edtSerialNumber=A5123456",
+         "The Serial Number can not be empty and the Serial Number length is 9", "edtSerialNumber"},
+        // A record whose middle byte is 100 or more gives three middle digits.
+        {"serial number of 10 from a read", "edtSerialNumber=A100123456",
+         "The Serial Number can not be empty and the Serial Number length is 9", "edtSerialNumber"},
+        {"any 9 characters pass the length check", "edtSerialNumber=?? ??? ??; edtDeviceID=0A1B2C3D",
+         "The Service Life can not be empty", "edtServiceLife"},
+        {"device id of 7", "edtSerialNumber=A05123456; edtDeviceID=0A1B2C3",
+         "The Device ID can not be empty and the Device ID length is 8", "edtDeviceID"},
+        {"blank service life", VALID "edtServiceLife=  \t ", "The Service Life can not be empty", "edtServiceLife"},
+        {"calibration is disabled: message, no focus", VALID "edtCalibrationTemp= - ",
+         "The Calibration Temperature can not be empty", nullptr},
+        {"blank calibration humidity", VALID "edtCalibrationHumidity=", "The Calibration Humidity can not be empty",
+         nullptr},
+        {"short password when enabled", VALID "cbbPasswordStartup=Enable; edtPassword=abc",
+         "The Password can not be empty and the Password length is 6", nullptr},
+        {"password not looked at when disabled", VALID "edtPassword=abc", nullptr, nullptr},
+        {"no alarm ignores empty thresholds", VALID "rbNoAlarm=on", nullptr, nullptr},
+        {"multiple: H3 first", VALID "rbMultipleAlarm=on", "The Temperature H3 can not be empty", "edtTemperatureH3"},
+        {"multiple: unticked empty row passes", VALID "rbMultipleAlarm=on; chkTemperatureH3=off",
+         "The Temperature H2 can not be empty", "edtTemperatureH2"},
+        {"multiple: lone minus in an unticked row fails, edit disabled",
+         VALID "rbMultipleAlarm=on; chkTemperatureH3=off; edtTemperatureH3=-", "The Temperature H3 can not be empty",
+         nullptr},
+        {"multiple: H1 and L1 always required",
+         VALID "rbMultipleAlarm=on; chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; "
+               "chkHumidityH1=off; chkHumidityL1=off",
+         "The Temperature H1 can not be empty", "edtTemperatureH1"},
+        {"multiple: panel order, L1 before L2",
+         VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3",
+         "The Temperature L1 can not be empty", "edtTemperatureL1"},
+        {"multiple: all filled",
+         VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
+               "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20",
+         nullptr, nullptr},
+        {"single: H1 reported first", VALID "rbSingleAlarm=on", "The Temperature H1 can not be empty", "edtSingleH1"},
+        {"single: lone minus", VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1= -",
+         "The Temperature L1 can not be empty", "edtSingleL1"},
+        {"single: humidity rows share the messages",
+         VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1=1; edtSingleHumidityH1=90",
+         "The Humidity L1 can not be empty", "edtSingleHumidityL1"},
+    };
+#undef VALID
+    return cases;
+}
