@@ -180,6 +180,7 @@ void TParamter::HandleParameterRecord()
     if (!FReadRequested)
         return;
     DecodeParameterRecord(FRecvBuf, *FControls, QString(FDecimalSeparator).toStdString());
+    FReadAt = CurrentUtc();
     Prompt::Show(this, TPromptKind::Information, QStringLiteral("Read Success"));
 }
 

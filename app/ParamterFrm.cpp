@@ -82,6 +82,7 @@ TParamter::TParamter(QWidget *parent)
     WireEvents();
     InstallKeyFilters();
     InstallKeyboardAccess();
+    InstallSettingsActions();
     FormCreate();
 }
 
@@ -228,6 +229,9 @@ void TParamter::showEvent(QShowEvent *event)
 
 bool TParamter::eventFilter(QObject *watched, QEvent *event)
 {
+    // A settings file dropped on an edit opens, rather than pasting its name.
+    if (FilterSettingsDrop(event))
+        return true;
     if (FilterKeyPress(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);

@@ -27,6 +27,7 @@ namespace Ui { class TParamter; }
 //   ParamterSave.cpp        Save and the write frame
 //   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
 //   ParamterAccess.cpp      the image buttons' keys, tooltips and names for screen readers
+//   ParamterSettings.cpp    settings files: open, export, drop
 class TParamter : public QWidget
 {
     Q_OBJECT
@@ -52,6 +53,9 @@ public:
     TComm *CommForTests() const { return Comm; }
     QTimer *ReadTimerForTests() const { return tmrRead; }
     const QString &FoundPort() const { return FFoundPort; }
+    // Where Open and Export ask for a file: a dialog, or a test's answer.
+    std::function<QString(bool Save, const QString &Suggested)> AskSettingsPath;
+    void OpenSettingsFile(const QString &Path);
     // A block delivered as if the serial component had received it.
     void ReceiveForTests(const std::uint8_t *Buffer, std::uint16_t Length);
 
@@ -59,6 +63,10 @@ protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     // ParamterFrm.cpp
@@ -111,6 +119,13 @@ private:
     // ParamterAccess.cpp
     void InstallKeyboardAccess();
 
+    // ParamterSettings.cpp: settings files, opened and exported at the user's request
+    void InstallSettingsActions();
+    QString AskSettingsPathWithDialog(bool Save, const QString &Suggested);
+    void OpenSettings();
+    void ExportSettings();
+    bool FilterSettingsDrop(QEvent *event);
+
     // ParamterChrome.cpp
     void imgReadMouseDown();
     void imgSaveMouseDown();
@@ -137,6 +152,8 @@ private:
     bool FReadRequested = false;
     bool FFirstTick = true;
     QString FFoundPort;
+    QDateTime FReadAt;         // UTC time of the last record read, for exported files
+    QString FSettingsFolder;   // where the last settings file was opened or exported
     QStringList FDeniedPorts;  // ports of this search that refused us for lack of permission
     std::array<std::uint8_t, 7> FProbeFrame {};
     TFrameBuffer FRecvBuf {};

@@ -1,3 +1,5 @@
+#include "ControlTable.h"
+#include "ParameterSet.h"
 #include "ShownWindow.h"
 
 #include <QAbstractButton>
@@ -5,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +26,7 @@ private slots:
     void captions_data();
     void captions();
     void clippedControlsAreNeverOnScreen();
+    void theParameterSetStartsAsTheWindow();
 };
 
 void TestFormShow::window()
@@ -248,6 +252,49 @@ void TestFormShow::clippedControlsAreNeverOnScreen()
     auto *panel = w.Get("pnlMultipleAlarm");
     panel->show();
     QVERIFY(panel->visibleRegion().isEmpty());
+}
+
+// loggerctl and the settings files work on a parameter set without widgets;
+// it must start where the window starts, item for item and flag for flag.
+void TestFormShow::theParameterSetStartsAsTheWindow()
+{
+    TShownWindow w;
+    const TParameterSet set;
+    for (std::size_t i = 0; i < ControlCount; ++i) {
+        const auto c = static_cast<Ctl>(i);
+        const QString name = QString::fromLatin1(ControlName(c));
+        QWidget *widget = w.Get(name);
+        const QByteArray what = name.toLatin1();
+        QVERIFY2(widget->testAttribute(Qt::WA_Disabled) != set.Enabled(c), what);
+        QVERIFY2(widget->isHidden() != set.Visible(c), what);
+        switch (ControlKind(c)) {
+        case TControlKind::Combo: {
+            auto *combo = static_cast<QComboBox *>(widget);
+            QStringList items;
+            for (int k = 0; k < combo->count(); ++k)
+                items << combo->itemText(k);
+            QStringList expected;
+            for (const std::string &item : ControlItems(c))
+                expected << QString::fromStdString(item);
+            QCOMPARE(items, expected);
+            if (!name.startsWith(QLatin1String("cbbSystemTime")))  // the clock's
+                QVERIFY2(combo->currentIndex() == set.ItemIndex(c), what);
+            break;
+        }
+        case TControlKind::Edit:
+            QCOMPARE(static_cast<QLineEdit *>(widget)->text().toStdString(), set.Text(c));
+            break;
+        case TControlKind::Memo:
+            QCOMPARE(static_cast<QPlainTextEdit *>(widget)->toPlainText().toStdString(), set.Text(c));
+            break;
+        case TControlKind::Check:
+        case TControlKind::Radio:
+            QVERIFY2(static_cast<QAbstractButton *>(widget)->isChecked() == set.Checked(c), what);
+            break;
+        case TControlKind::Panel:
+            break;
+        }
+    }
 }
 
 QTEST_MAIN(TestFormShow)
