@@ -2,6 +2,7 @@
 
 #include "Guarded.h"
 #include "Image.h"
+#include "OnScreen.h"
 #include "ParamterControls.h"
 #include "ui_ParamterFrm.h"
 
@@ -82,6 +83,7 @@ TParamter::TParamter(QWidget *parent)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     ApplyFonts(this);
+    KeepKeyboardOnScreen(this);
 
     FControls = std::make_unique<TParamterControls>(*this);
 

@@ -1,6 +1,7 @@
 #include "ParamterFrm.h"
 
 #include "Guarded.h"
+#include "OnScreen.h"
 #include "Prompt.h"
 #include "ui_ParamterFrm.h"
 
@@ -41,9 +42,10 @@ bool IsBlankOrLoneMinus(const QLineEdit *edit)
 void TParamter::CheckParameters()
 {
     const auto fail = [this](QWidget *control, const char *message) {
-        // A control that cannot take the focus (disabled, or in a hidden or
-        // disabled panel) still gets its message; the focus stays where it was.
-        if (control->isEnabled() && control->isVisible())
+        // A control that cannot take the focus (disabled, or never on screen)
+        // still gets its message; the focus stays where it was, rather than
+        // going where the next key would change what nobody can see.
+        if (control->isEnabled() && IsOnScreen(control))
             control->setFocus(Qt::OtherFocusReason);
         Prompt::Show(this, TPromptKind::Information, QString::fromLatin1(message));
         throw EAbort {};

@@ -3,11 +3,14 @@
 #include "UrlCatcher.h"
 
 #include <QAccessible>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QRadioButton>
 #include <QSet>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -36,9 +39,6 @@ int Section(const QWidget *widget)
 {
     static const QStringList sections = {"grb1", "grp3", "grp2", "grp1"};
     for (const QWidget *w = widget; w; w = w->parentWidget()) {
-        // The multiple-alarm rows sit in Device Info's group but are shown in Alarm Setting.
-        if (w->objectName() == QLatin1String("pnlMultipleAlarm"))
-            return 2;
         if (sections.contains(w->objectName()))
             return int(sections.indexOf(w->objectName()));
     }
@@ -107,36 +107,60 @@ void TestKeyboard::everyControlHasAName()
 
 void TestKeyboard::tabGoesRowByRow_data()
 {
-    everyControlHasAName_data();
+    QTest::addColumn<QString>("alarmMode");
+    QTest::addColumn<bool>("passwordOn");
+    QTest::newRow("no alarm") << QStringLiteral("rbNoAlarm") << false;
+    QTest::newRow("single alarm") << QStringLiteral("rbSingleAlarm") << false;
+    // A read switches on what the window never shows: the multiple-alarm rows,
+    // the password beyond the edge of Device Info.
+    QTest::newRow("multiple alarm never on screen") << QStringLiteral("rbMultipleAlarm") << false;
+    QTest::newRow("password on, never on screen") << QStringLiteral("rbNoAlarm") << true;
+    QTest::newRow("multiple alarm and password on") << QStringLiteral("rbMultipleAlarm") << true;
 }
 
-// Tab visits every control once, part by part as the window reads (Device
-// Info, Log Setting, Alarm Setting), and within a part row by row, left to right.
+// Tab visits every control on screen once, and nothing else, part by part as
+// the window reads (Device Info, Log Setting, Alarm Setting), and within a part
+// row by row, left to right; Shift+Tab visits the same controls backwards.
 void TestKeyboard::tabGoesRowByRow()
 {
     QFETCH(QString, alarmMode);
+    QFETCH(bool, passwordOn);
     TShownWindow w;
     w.Window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w.Window));
     w.Get<QRadioButton>(alarmMode)->setChecked(true);
+    if (passwordOn) {
+        w.Get<QComboBox>("cbbPasswordStartup")->setCurrentIndex(1);
+        w.Get("edtPassword")->setEnabled(true);
+    }
     // Any control of the start mode's rows is enabled, so that Tab reaches them all.
     w.Window.EnableStartTime(true);
     w.Window.EnableStartDelay(true);
 
     QWidget *first = w.Get("edtSerialNumber");
-    first->setFocus();
-    QList<QWidget *> visited;
-    for (QWidget *at = first; visited.size() < 200; at = QApplication::focusWidget()) {
-        if (!visited.isEmpty() && at == first)
-            break;
-        visited << at;
-        QTest::keyClick(at, Qt::Key_Tab);
-    }
+    const auto cycle = [&](Qt::Key key) {
+        first->setFocus();
+        QList<QWidget *> stops;
+        for (QWidget *at = first; stops.size() < 200; at = QApplication::focusWidget()) {
+            if (!stops.isEmpty() && at == first)
+                break;
+            stops << at;
+            QTest::keyClick(at, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+        return stops;
+    };
+    const QList<QWidget *> visited = cycle(Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), first);
+    QList<QWidget *> back = cycle(Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), first);
+    std::reverse(back.begin() + 1, back.end());
+    QCOMPARE(back, visited);
+    for (const QWidget *stop : visited)
+        QVERIFY2(!stop->visibleRegion().isEmpty(), qPrintable(stop->objectName() + " is never on screen"));
 
     QSet<QWidget *> expected;
     for (QWidget *control : w.Window.findChildren<QWidget *>()) {
-        if (TakesTab(control))
+        if (TakesTab(control) && !control->visibleRegion().isEmpty())
             expected.insert(control);
     }
     // Tab stops at the checked button of a group of radio buttons only.

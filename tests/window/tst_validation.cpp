@@ -13,13 +13,16 @@ class TestValidation : public QObject
 {
     Q_OBJECT
 
-    // "edtX=text; rbSingleAlarm=on; chkTemperatureH3=off; cbbPasswordStartup=1"
+    // "edtX=text; rbSingleAlarm=on; chkTemperatureH3=off; cbbPasswordStartup=1;
+    // enable=edtPassword"
     static void Apply(TShownWindow &w, const QString &settings)
     {
         for (const QString &setting : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QString name = setting.section(QLatin1Char('='), 0, 0).trimmed();
             const QString value = setting.section(QLatin1Char('='), 1);
-            if (auto *edit = w.Window.findChild<QLineEdit *>(name))
+            if (name == QLatin1String("enable"))
+                w.Get(value.trimmed())->setEnabled(true);
+            else if (auto *edit = w.Window.findChild<QLineEdit *>(name))
                 edit->setText(value);
             else if (auto *combo = w.Window.findChild<QComboBox *>(name))
                 combo->setCurrentIndex(value.toInt());
@@ -63,21 +66,28 @@ private slots:
         QTest::newRow("short password when enabled")
             << valid + "cbbPasswordStartup=1; edtPassword=abc"
             << "The Password can not be empty and the Password length is 6" << QString() << failed;
+        // A read with password start-up on enables the edit, which lies beyond
+        // the edge of Device Info: a key would replace what nobody sees.
+        QTest::newRow("password enabled by a read is never on screen: message, no focus")
+            << valid + "cbbPasswordStartup=1; enable=edtPassword; edtPassword=abc"
+            << "The Password can not be empty and the Password length is 6" << QString() << failed;
         QTest::newRow("password not looked at when disabled") << valid + "edtPassword=abc" << passes << QString() << error;
         QTest::newRow("no alarm ignores empty thresholds") << valid + "rbNoAlarm=on" << passes << QString() << error;
 
         const QString multiple = valid + "rbMultipleAlarm=on;";
-        QTest::newRow("multiple: H3 first") << multiple << "The Temperature H3 can not be empty" << "edtTemperatureH3" << failed;
+        // The multiple-alarm rows are never on screen: their messages show, the focus stays.
+        QTest::newRow("multiple: H3 first, never on screen: no focus")
+            << multiple << "The Temperature H3 can not be empty" << QString() << failed;
         QTest::newRow("multiple: unticked empty row passes")
-            << multiple + "chkTemperatureH3=off" << "The Temperature H2 can not be empty" << "edtTemperatureH2" << failed;
+            << multiple + "chkTemperatureH3=off" << "The Temperature H2 can not be empty" << QString() << failed;
         QTest::newRow("multiple: lone minus in an unticked row fails, edit disabled")
             << multiple + "chkTemperatureH3=off; edtTemperatureH3=-" << "The Temperature H3 can not be empty" << QString() << failed;
         QTest::newRow("multiple: H1 and L1 always required")
             << multiple + "chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; chkHumidityH1=off; chkHumidityL1=off"
-            << "The Temperature H1 can not be empty" << "edtTemperatureH1" << failed;
+            << "The Temperature H1 can not be empty" << QString() << failed;
         QTest::newRow("multiple: panel order, L1 before L2")
             << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3"
-            << "The Temperature L1 can not be empty" << "edtTemperatureL1" << failed;
+            << "The Temperature L1 can not be empty" << QString() << failed;
         QTest::newRow("multiple: all filled")
             << multiple + "edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
                           "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20"
