@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
 #include <QShortcut>
@@ -21,7 +22,12 @@ public:
     {
     }
 
-    QStringList actionNames() const override { return {pressAction()}; }
+    QStringList actionNames() const override
+    {
+        if (!static_cast<const TImage *>(widget())->TakesPresses())
+            return {};
+        return {pressAction()};
+    }
 
     void doAction(const QString &action) override
     {
@@ -77,15 +83,31 @@ void TImage::MakeButton(const QString &name, const QString &description, const Q
     }
 }
 
+bool TImage::TakesPresses() const
+{
+    if (!isVisible())
+        return false;
+    const QWidget *modal = QApplication::activeModalWidget();
+    return modal == nullptr || modal == window();
+}
+
 void TImage::ClickByKey()
 {
-    if (FKeyClickPending)
+    // A screen reader can press what the user cannot: a hidden image, or the
+    // main window's buttons behind a box.
+    if (FKeyClickPending || !TakesPresses())
         return;
     FKeyClickPending = true;
     emit MouseDown(Qt::NoButton);
     QTimer::singleShot(KeyClickMs, this, [this] {
         FKeyClickPending = false;
-        emit Click();
+        // A box that opened meanwhile runs this timer in its own event loop:
+        // the click would run inside it, and whatever the box's opener does
+        // when it closes would undo it (a Save inside "Read Success" has its
+        // port closed under it). The click is dropped; its pressed look stays,
+        // as after a mouse press released elsewhere.
+        if (TakesPresses())
+            emit Click();
     });
 }
 

@@ -36,6 +36,9 @@ public:
     // A click from the keyboard: the pressed look first, as a mouse press
     // shows it, then the click, once the look has had time to be seen.
     void ClickByKey();
+    // Whether a key or a screen reader may press the image now: it is shown,
+    // and no modal box but its own window's is up.
+    bool TakesPresses() const;
 
 signals:
     void Click();

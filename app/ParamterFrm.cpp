@@ -3,6 +3,7 @@
 #include "ControlTable.h"
 #include "Guarded.h"
 #include "Image.h"
+#include "OnScreen.h"
 #include "ParamterControls.h"
 #include "ui_ParamterFrm.h"
 
@@ -65,6 +66,7 @@ TParamter::TParamter(QWidget *parent)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     ApplyFonts(this);
+    KeepKeyboardOnScreen(this);
 
     FControls = std::make_unique<TParamterControls>(*this);
 

@@ -21,7 +21,8 @@ namespace Ui { class TParamter; }
 // The one working window. Its behaviour is split over files by concern:
 //   ParamterFrm.cpp         creation, FormShow, the control-value adapter's wiring
 //   ParamterRules.cpp       enabling methods, change and click handlers
-//   ParamterKeyFilters.cpp  the key filters and the length limits of typing and pasting
+//   ParamterKeyFilters.cpp  the key filters and the length limits of typing, pasting
+//                           and text that screen readers set
 //   ParamterDiscovery.cpp   Read, the search timer, the probe, received blocks, Back
 //   ParamterValidation.cpp  CheckParameters
 //   ParamterSave.cpp        Save and the write frame

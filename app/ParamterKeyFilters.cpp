@@ -1,5 +1,6 @@
 #include "ParamterFrm.h"
 
+#include "OnScreen.h"
 #include "ui_ParamterFrm.h"
 
 #include <QClipboard>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QValidator>
 
 #include <functional>
 
@@ -102,36 +104,83 @@ QString TypedText(const QKeyEvent *event)
     return event->text();
 }
 
-// Pasted or composed text goes in as if its characters were typed one after
-// another: each passes the edit's filter and limit on the text as it would be
-// by then, and refused characters are dropped.
-void InsertTyped(QLineEdit *edit, const TTypingRule &rule, const QString &text)
+qsizetype LimitOf(const QLineEdit *edit, const TTypingRule &rule)
 {
-    QString simulated = edit->text();
-    const bool hadSelection = edit->hasSelectedText();
-    const qsizetype selectionStart = hadSelection ? edit->selectionStart() : edit->cursorPosition();
-    const qsizetype selectionLength = hadSelection ? edit->selectedText().size() : 0;
-    bool selectionPending = hadSelection;
+    return rule.Limit > 0 ? rule.Limit : edit->maxLength();
+}
+
+// The characters of text that typing them one after another lets in, into
+// `before` with `selectionLength` characters selected from `selectionStart`
+// (or the caret there): each passes the filter and the limit on the text as it
+// would be by then, and refused characters are dropped.
+QString Admitted(const TTypingRule &rule, qsizetype limit, QString before, qsizetype selectionStart,
+                 qsizetype selectionLength, const QString &text)
+{
+    bool selectionPending = selectionLength > 0;
     qsizetype pos = selectionStart;
-    const qsizetype limit = rule.Limit > 0 ? rule.Limit : edit->maxLength();
     QString accepted;
 
     for (QChar key : text) {
-        if (IsEditingKey(key) || !Accepts(rule.Filter, simulated, key))
+        if (IsEditingKey(key) || !Accepts(rule.Filter, before, key))
             continue;
         const qsizetype replaced = selectionPending ? selectionLength : 0;
-        if (simulated.size() - replaced + 1 > limit)
+        if (before.size() - replaced + 1 > limit)
             break;
         if (selectionPending) {
-            simulated.remove(selectionStart, selectionLength);
+            before.remove(selectionStart, selectionLength);
             selectionPending = false;
         }
-        simulated.insert(pos++, key);
+        before.insert(pos++, key);
         accepted += key;
     }
+    return accepted;
+}
+
+// Pasted or composed text goes in as if its characters were typed one after
+// another.
+void InsertTyped(QLineEdit *edit, const TTypingRule &rule, const QString &text)
+{
+    const bool hadSelection = edit->hasSelectedText();
+    const QString accepted = Admitted(rule, LimitOf(edit, rule), edit->text(),
+                                      hadSelection ? edit->selectionStart() : edit->cursorPosition(),
+                                      hadSelection ? edit->selectedText().size() : 0, text);
     if (!accepted.isEmpty())
         edit->insert(accepted);
 }
+
+// Screen readers, on-screen keyboards and dictation set an edit's text through
+// Qt's accessibility interface, which bypasses key events: it asks the edit's
+// validator about the new text, then replaces the whole text with it. The
+// validator is where such text meets the filters. The edit also asks it about
+// every change of its own, with the text already in place (typing, pasting and
+// reads are filtered or meant as they are); those pass untouched.
+class TOutsideText final : public QValidator
+{
+public:
+    TOutsideText(QLineEdit *edit, const TTypingRule &rule)
+        : QValidator(edit)
+        , FEdit(edit)
+        , FRule(rule)
+    {
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        if (input == FEdit->text())
+            return Acceptable;
+        // What the user can neither see nor change by hand stays as it is.
+        if (!FEdit->isEnabled() || !IsOnScreen(FEdit))
+            return Invalid;
+        // The new text goes in as if typed into the emptied edit.
+        input = Admitted(FRule, LimitOf(FEdit, FRule), QString(), 0, 0, input);
+        pos = int(input.size());
+        return Acceptable;
+    }
+
+private:
+    const QLineEdit *FEdit;
+    const TTypingRule &FRule;
+};
 
 // The memo's length counts a line break as CR LF, the two characters it takes
 // when the text is sent.
@@ -321,6 +370,7 @@ void TParamter::InstallKeyFilters()
         // Composed text would reach the edit without a key press.
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->installEventFilter(this);
+        edit->setValidator(new TOutsideText(edit, rule));
     }
     QPlainTextEdit *memo = ui->mmoTripInfo;
     memo->setTabChangesFocus(true);

@@ -2,6 +2,8 @@
 #include "E2eSupport.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QTimer>
 
 // Finding the logger: the walk through the port list, what each kind of port
@@ -11,22 +13,28 @@ class TestDiscovery : public QObject
     Q_OBJECT
 
 private slots:
+    // The ports are probed in the port list's order, which compares names as
+    // text: ttyE2E1, ttyE2E10, ttyE2E2. The test runs in a real locale, as
+    // people do: the C locale compares code points whatever the collation's mode.
     void findsTheLoggerOnTheThirdPort()
     {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
         TPrivateRuntime runtime;
-        auto held = StartLogger(QStringLiteral("ttyE2E_A"), TFaultMode::Silent);
-        auto silent = StartLogger(QStringLiteral("ttyE2E_B"), TFaultMode::Silent);
-        auto logger = StartLogger(QStringLiteral("ttyE2E_C"));
+        auto logger = StartLogger(QStringLiteral("ttyE2E2"));
+        auto silent = StartLogger(QStringLiteral("ttyE2E10"), TFaultMode::Silent);
+        auto held = StartLogger(QStringLiteral("ttyE2E1"), TFaultMode::Silent);
 
         // Another program has the first port: the window cannot open it.
         TComm holder;
-        holder.SetCommName(QStringLiteral("ttyE2E_A"));
+        holder.SetCommName(QStringLiteral("ttyE2E1"));
         holder.OpenPort();
 
         TTestWindow w;
         w.Window.SetSearchPeriod(400);
         w.Click("imgRead");
-        QTRY_COMPARE_WITH_TIMEOUT(w.Window.FoundPort(), QStringLiteral("ttyE2E_C"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.Window.FoundPort(), QStringLiteral("ttyE2E2"), 15000);
 
         QCOMPARE(w.Prompts, QStringList{QStringLiteral("Read Success")});
         QVERIFY(!w.Window.ReadTimerForTests()->isActive());

@@ -11,7 +11,9 @@ struct TCheckCase {
     const char *Name;
     const char *Settings;
     const char *Message;  // nullptr: every check passes
-    const char *Focus;    // the control the window sends the user to; nullptr: none (it cannot take the focus)
+    // The control the window sends the user to; nullptr: none, as it cannot
+    // take the focus (disabled, or never on screen like the multiple-alarm rows).
+    const char *Focus;
 };
 
 inline const std::vector<TCheckCase> &CheckCases()
@@ -37,19 +39,19 @@ inline const std::vector<TCheckCase> &CheckCases()
          "The Password can not be empty and the Password length is 6", nullptr},
         {"password not looked at when disabled", VALID "edtPassword=abc", nullptr, nullptr},
         {"no alarm ignores empty thresholds", VALID "rbNoAlarm=on", nullptr, nullptr},
-        {"multiple: H3 first", VALID "rbMultipleAlarm=on", "The Temperature H3 can not be empty", "edtTemperatureH3"},
+        {"multiple: H3 first", VALID "rbMultipleAlarm=on", "The Temperature H3 can not be empty", nullptr},
         {"multiple: unticked empty row passes", VALID "rbMultipleAlarm=on; chkTemperatureH3=off",
-         "The Temperature H2 can not be empty", "edtTemperatureH2"},
+         "The Temperature H2 can not be empty", nullptr},
         {"multiple: lone minus in an unticked row fails, edit disabled",
          VALID "rbMultipleAlarm=on; chkTemperatureH3=off; edtTemperatureH3=-", "The Temperature H3 can not be empty",
          nullptr},
         {"multiple: H1 and L1 always required",
          VALID "rbMultipleAlarm=on; chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; "
                "chkHumidityH1=off; chkHumidityL1=off",
-         "The Temperature H1 can not be empty", "edtTemperatureH1"},
+         "The Temperature H1 can not be empty", nullptr},
         {"multiple: panel order, L1 before L2",
          VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3",
-         "The Temperature L1 can not be empty", "edtTemperatureL1"},
+         "The Temperature L1 can not be empty", nullptr},
         {"multiple: all filled",
          VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
                "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20",

@@ -1,5 +1,6 @@
 #include "ShownWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -48,6 +49,8 @@ private slots:
     void rowCheckBoxes();
     void typing_data();
     void typing();
+    void screenReaderText_data();
+    void screenReaderText();
     void editingAndControlKeys_data();
     void editingAndControlKeys();
     void contextMenuPaste();
@@ -135,9 +138,10 @@ void TestRules::rowCheckBoxes()
     }
 }
 
-// Typing, pasting and an input method's text all pass the same filter, over
-// the whole text the edit would hold. In "before", '|' is the caret and
-// brackets mark a selection; without them the caret is at the end.
+// Typing, pasting, an input method's text and text a screen reader sets all
+// pass the same filter, over the whole text the edit would hold. In "before",
+// '|' is the caret and brackets mark a selection; without them the caret is at
+// the end.
 void TestRules::typing_data()
 {
     QTest::addColumn<QString>("edit");
@@ -156,6 +160,8 @@ void TestRules::typing_data()
     QTest::newRow("hex: over a selection at the limit") << "edtDeviceID" << "1234567[8]" << "F" << "1234567F";
     QTest::newRow("int: digits, at most 4") << "edtServiceLife" << "" << "12a3-45" << "1234";
     QTest::newRow("int: nothing fits") << "edtServiceLife" << "12" << "abc" << "12";
+    // 65536 would go out as 0 in the record's two bytes.
+    QTest::newRow("int: a service life of 65536 stops at 4 digits") << "edtServiceLife" << "" << "65536" << "6553";
     QTest::newRow("char: letters and digits, at most 6") << "edtPassword" << "" << "aB3-_xyz9" << "aB3xyz";
     QTest::newRow("number: one point, no line break") << "edtSingleH1" << "1.5" << "2.5\n" << "1.525";
     QTest::newRow("number: minus anywhere, repeatedly") << "edtSingleH1" << "" << "--1-2" << "--1-2";
@@ -172,12 +178,17 @@ void TestRules::typing()
     QFETCH(QString, typed);
     QFETCH(QString, after);
     TShownWindow w;
+    w.Get<QRadioButton>("rbSingleAlarm")->setChecked(true);
     auto *target = w.Get<QLineEdit>(edit);
     target->setEnabled(true);
     QApplication::clipboard()->setText(typed);
-    for (const char *how : {"keys", "Shift+Insert", "input method", "drop"}) {
+    for (const char *how : {"keys", "Shift+Insert", "input method", "drop", "screen reader"}) {
         // A drop lands where it is let go, so only rows that type at the end drop.
         if (how == std::string_view("drop") && before.contains(QRegularExpression(QStringLiteral("[][|]"))))
+            continue;
+        // A screen reader replaces the whole text, and only where the user
+        // could type it: rows that start empty, in an edit on screen.
+        if (how == std::string_view("screen reader") && (!before.isEmpty() || target->visibleRegion().isEmpty()))
             continue;
         target->setText(QString(before).remove(QRegularExpression(QStringLiteral("[][|]"))));
         if (const qsizetype caret = before.indexOf(u'|'); caret >= 0)
@@ -188,6 +199,8 @@ void TestRules::typing()
             QTest::keyClicks(target, QString(typed).remove(u'\n'));  // a line break is no key here
         } else if (how == std::string_view("Shift+Insert")) {
             QTest::keyClick(target, Qt::Key_Insert, Qt::ShiftModifier);
+        } else if (how == std::string_view("screen reader")) {
+            QAccessible::queryAccessibleInterface(target)->setText(QAccessible::Value, typed);
         } else if (how == std::string_view("input method")) {
             QInputMethodEvent compose;
             compose.setCommitString(typed);
@@ -197,6 +210,30 @@ void TestRules::typing()
         }
         QVERIFY2(target->text() == after, qPrintable(QStringLiteral("%1: %2").arg(how, target->text())));
     }
+}
+
+void TestRules::screenReaderText_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("after");  // of setting "A05123456"
+    QTest::newRow("enabled edit on screen") << "edtSerialNumber" << true << "A05123456";
+    QTest::newRow("disabled edit refuses") << "edtSerialNumber" << false << "";
+    // The password of a read with password start-up on lies beyond Device Info's edge.
+    QTest::newRow("edit never on screen refuses") << "edtPassword" << true << "";
+}
+
+// A screen reader changes what the user could change by hand, no more.
+void TestRules::screenReaderText()
+{
+    QFETCH(QString, edit);
+    QFETCH(bool, enabled);
+    QFETCH(QString, after);
+    TShownWindow w;
+    auto *target = w.Get<QLineEdit>(edit);
+    target->setEnabled(enabled);
+    QAccessible::queryAccessibleInterface(target)->setText(QAccessible::Value, QStringLiteral("A05123456"));
+    QCOMPARE(target->text(), after);
 }
 
 void TestRules::editingAndControlKeys_data()

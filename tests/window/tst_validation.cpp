@@ -14,13 +14,15 @@ class TestValidation : public QObject
 {
     Q_OBJECT
 
-    // The notation of the shared check cases.
+    // The notation of the shared check cases, and "enable=edtX", which a read does.
     static void Apply(TShownWindow &w, const QString &settings)
     {
         for (const QString &setting : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QString name = setting.section(QLatin1Char('='), 0, 0).trimmed();
             const QString value = setting.section(QLatin1Char('='), 1);
-            if (auto *edit = w.Window.findChild<QLineEdit *>(name))
+            if (name == QLatin1String("enable"))
+                w.Get(value.trimmed())->setEnabled(true);
+            else if (auto *edit = w.Window.findChild<QLineEdit *>(name))
                 edit->setText(value);
             else if (auto *combo = w.Window.findChild<QComboBox *>(name))
                 combo->setCurrentIndex(combo->findText(value));
@@ -45,6 +47,12 @@ private slots:
                                     << (row.Message ? QString::fromUtf8(row.Message) : passes)
                                     << QString::fromLatin1(row.Focus) << (row.Message ? failed : error);
         }
+        // A read with password start-up on enables the edit, which lies beyond
+        // the edge of Device Info: a key would replace what nobody sees.
+        QTest::newRow("password enabled by a read is never on screen: message, no focus")
+            << "edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365; cbbPasswordStartup=Enable; "
+               "enable=edtPassword; edtPassword=abc"
+            << "The Password can not be empty and the Password length is 6" << QString() << failed;
     }
 
     void checks()
