@@ -201,7 +201,9 @@ enum class TThreadPriority { AboveNormal, Highest };
 void RaiseCurrentThreadPriority(TThreadPriority priority);
 
 // Calls activated on the calling thread's event loop whenever event is set; the
-// callee consumes it. The watcher is owned by parent.
+// callee consumes it. The watch goes on while activated runs, so an event set
+// again meanwhile calls it again inside any event loop that activated opens, as
+// a message box does. The watcher is owned by parent.
 QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated);
 
 } // namespace SerialPlatform

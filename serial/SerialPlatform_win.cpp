@@ -413,8 +413,14 @@ void RaiseCurrentThreadPriority(TThreadPriority priority)
 
 QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated)
 {
+    // The notifier waits for its event again only once its signal's handlers
+    // have returned: one that opened a message box would hold every later
+    // notification until the box closed. Queued, the call runs after the
+    // notifier is waiting again.
     auto *notifier = new QWinEventNotifier(AsHandle(event.Native()), parent);
-    QObject::connect(notifier, &QWinEventNotifier::activated, parent, std::move(activated));
+    QObject::connect(notifier, &QWinEventNotifier::activated, parent, [parent, activated = std::move(activated)] {
+        QMetaObject::invokeMethod(parent, activated, Qt::QueuedConnection);
+    });
     return notifier;
 }
 

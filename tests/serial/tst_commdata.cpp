@@ -20,6 +20,7 @@ private slots:
     void receiveFilters_data();
     void receiveFilters();
     void blockReceivedBeforeCloseStillDelivered();
+    void nextBlockArrivesInsideAHandlersLoop();
     void lateReaderKeepsAnAnswerWhole();
     void blocksWrittenInOrderAndWhole();
     void sendDataRightAfterOpen();
@@ -150,6 +151,15 @@ void TestCommData::blockReceivedBeforeCloseStillDelivered()
     QVERIFY(link.Recorder.Blocks.isEmpty());
     QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 2000));
     QCOMPARE(link.Recorder.Blocks.first(), Pattern(10));
+}
+
+void TestCommData::nextBlockArrivesInsideAHandlersLoop()
+{
+    TLink link;
+    Open(link);
+    const QStringList arrivals =
+        BlocksAroundANestedLoop(link.Comm, [&](const QByteArray &bytes) { return link.Pty.Write(bytes); });
+    QCOMPARE(arrivals, (QStringList{QStringLiteral("first at 1"), QStringLiteral("second at 2")}));
 }
 
 // A reader held off the processor for longer than the interval must not cut an
