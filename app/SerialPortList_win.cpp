@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // Closes the key on every way out of the enumeration.
@@ -49,11 +51,11 @@ void ReadSerialPortList(QStringList &List)
             return;
         if (type != REG_SZ)
             continue;
-        // Registry strings need not end in a terminator, and may carry several.
+        // Registry strings need not end in a terminator, and may carry more
+        // after one ("COM6\0..."): the name is what comes before the first.
         const auto *text = reinterpret_cast<const wchar_t *>(data);
-        qsizetype length = dataSize / sizeof(wchar_t);
-        while (length > 0 && text[length - 1] == L'\0')
-            --length;
+        const wchar_t *const end = text + dataSize / sizeof(wchar_t);
+        const qsizetype length = std::find(text, end, L'\0') - text;
         if (length > 0)
             names << QString::fromWCharArray(text, length);
     }

@@ -70,8 +70,10 @@ void TComm::OpenPort()
         throw ECommsError("不能设置通讯缓冲区");
     port->Purge(true, true);
     FSendQueueEmpty = true;
-    // A setting the driver refuses does not stop the open.
-    port->SetTimeouts(Timeouts());
+    // Left with another program's time-outs, the port would cut blocks where
+    // nobody expects them; a line setting the driver refuses does not stop the open.
+    if (!port->SetTimeouts(Timeouts()))
+        throw ECommsError("Can't Open the Port");
     port->ApplyLineSettings(LineSettings());
 
     auto stopEvent = std::make_unique<SerialPlatform::TEvent>();
@@ -82,10 +84,12 @@ void TComm::OpenPort()
     // Handlers for line events are to be assigned before the open that should report them.
     auto reader = std::make_unique<TReadThread>(*port, *stopEvent, *FNotifyQueue,
                                                 OnReceiveError != nullptr || OnModemStateChange != nullptr);
-    if (!reader->Begin())
-        throw ECommsError("Unable to create read thread");
+    // Made before the reader starts: a running worker that nobody told to stop
+    // would hold the unwinding of a failed allocation in its join for ever.
     auto writer =
         std::make_unique<TWriteThread>(*port, *stopEvent, *FNotifyQueue, *sendQueue, FSendQueueEmpty);
+    if (!reader->Begin())
+        throw ECommsError("Unable to create read thread");
     if (!writer->Begin()) {
         stopEvent->Set();
         port->Purge(true, false);

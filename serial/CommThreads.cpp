@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <system_error>
 #include <utility>
 
 using SerialPlatform::TIo;
@@ -81,9 +80,10 @@ TCommThread::~TCommThread()
 
 bool TCommThread::Begin()
 {
+    // Besides the system's refusal, the thread's start-up state is allocated.
     try {
         FThread = std::thread(&TCommThread::Run, this);
-    } catch (const std::system_error &) {
+    } catch (...) {
         return false;
     }
     return true;
@@ -121,11 +121,15 @@ TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform
 void TReadThread::Execute()
 {
     SerialPlatform::RaiseCurrentThreadPriority(SerialPlatform::TThreadPriority::Highest);
-    {
-        SerialPlatform::TReaderIo io(PortHandle, WatchLineEvents);
+    // The I/O's state and buffer are allocated here; without them the reader
+    // ends as it does when its events cannot be made.
+    try {
+        SerialPlatform::TReaderIo io(PortHandle, WatchLineEvents, ReadBufferSize);
         FIo = &io;
         Run();
         FIo = nullptr;
+    } catch (const std::bad_alloc &) {
+        PostHangup();
     }
     PortHandle.Purge(true, false);
 }
@@ -224,11 +228,11 @@ bool TReadThread::StartRead()
     for (;;) {
         if (StopEvent.IsSet())
             return false;
-        const TIoResult read = FIo->StartRead(FBuffer.data(), FBuffer.size());
+        const TIoResult read = FIo->StartRead();
         switch (read.Status) {
         case TIo::Done:
             // Bytes already waiting go on at once, without a trip through the wait.
-            if (!PassBlock(FBuffer.data(), read.Count))
+            if (!PassBlock(FIo->ReadData(), read.Count))
                 return false;
             break;
         case TIo::Pending:
@@ -246,7 +250,7 @@ bool TReadThread::FinishRead()
 {
     const TIoResult read = FIo->FinishRead();
     if (read.Status == TIo::Done)
-        return PassBlock(FBuffer.data(), read.Count);
+        return PassBlock(FIo->ReadData(), read.Count);
     if (read.Status != TIo::Closed)
         PostHangup();
     return false;
@@ -270,9 +274,12 @@ bool TReadThread::PassBlock(const std::uint8_t *bytes, std::size_t count)
     return true;
 }
 
+// A failure once the owner has begun to close is the close itself, as its
+// purge aborts what is pending: a notice then would reach the next open.
 void TReadThread::PostHangup()
 {
-    PostNotification(NotifyWindow, WM_COMM_HANGUP);
+    if (!StopEvent.IsSet())
+        PostNotification(NotifyWindow, WM_COMM_HANGUP);
 }
 
 TWriteThread::TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,
@@ -288,7 +295,7 @@ TWriteThread::TWriteThread(SerialPlatform::TPort &portHandle, const SerialPlatfo
 void TWriteThread::Execute()
 {
     SerialPlatform::RaiseCurrentThreadPriority(SerialPlatform::TThreadPriority::AboveNormal);
-    {
+    try {
         SerialPlatform::TWriterIo io(PortHandle);
         FIo = &io;
         if (io.Valid())
@@ -296,6 +303,8 @@ void TWriteThread::Execute()
         else
             PostHangup();
         FIo = nullptr;
+    } catch (const std::bad_alloc &) {
+        PostHangup();
     }
     Queue.Close();
     PortHandle.Purge(false, true);
@@ -362,5 +371,6 @@ bool TWriteThread::WriteBlock(const std::uint8_t *data, std::size_t count)
 
 void TWriteThread::PostHangup()
 {
-    PostNotification(NotifyWindow, WM_COMM_HANGUP);
+    if (!StopEvent.IsSet())
+        PostNotification(NotifyWindow, WM_COMM_HANGUP);
 }

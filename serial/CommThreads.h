@@ -2,7 +2,6 @@
 
 #include "SerialPlatform.h"
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -132,7 +131,6 @@ private:
 
     // Valid while Execute runs.
     SerialPlatform::TReaderIo *FIo = nullptr;
-    std::array<std::uint8_t, ReadBufferSize> FBuffer{};
     std::uint32_t FMask = 0;
 };
 

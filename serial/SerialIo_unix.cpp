@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace SerialPlatform {
 
@@ -174,6 +175,7 @@ private:
 struct TReaderIo::TState {
     TPort::TState &Port;
     const bool Watch;
+    std::vector<std::uint8_t> Storage;
     TInputFilter Filter;
     TLineSampler Sampler;
 
@@ -285,8 +287,8 @@ struct TReaderIo::TState {
     }
 };
 
-TReaderIo::TReaderIo(TPort &port, bool watchLineEvents)
-    : F(new TState{*port.F, watchLineEvents, {}, {}})
+TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize)
+    : F(new TState{*port.F, watchLineEvents, std::vector<std::uint8_t>(readSize), {}, {}})
 {
 }
 
@@ -329,12 +331,12 @@ TIo TReaderIo::ClearErrors(std::uint32_t &flags)
     return TIo::Done;
 }
 
-TIoResult TReaderIo::StartRead(std::uint8_t *buffer, std::size_t size)
+TIoResult TReaderIo::StartRead()
 {
     if (F->Broken)
         return {TIo::Failed, 0};
-    F->Buffer = buffer;
-    F->Size = size;
+    F->Buffer = F->Storage.data();
+    F->Size = F->Storage.size();
     F->Count = 0;
     F->ReadPending = true;
     F->ReadDone = false;
@@ -350,6 +352,11 @@ TIoResult TReaderIo::FinishRead()
     if (!F->ReadDone)
         return {TIo::Failed, 0};
     return F->TakeRead();
+}
+
+const std::uint8_t *TReaderIo::ReadData() const
+{
+    return F->Storage.data();
 }
 
 TReaderWake TReaderIo::Wait(const TEvent &stop)

@@ -123,7 +123,8 @@ public:
     bool SizeQueues(std::uint32_t receive, std::uint32_t transmit);
     // False when the driver refused part of the settings; the rest still applies.
     bool ApplyLineSettings(const TLineSettings &settings);
-    void SetTimeouts(const TTimeouts &timeouts);
+    // False when the driver refused them.
+    bool SetTimeouts(const TTimeouts &timeouts);
     // Aborts what is pending on that side and empties the driver's queue.
     void Purge(bool receive, bool transmit);
 
@@ -140,11 +141,12 @@ private:
 enum class TReaderWake { Stop, LineEvent, Read, Failed };
 
 // The reader's outstanding read and line-event wait, made and used by the reader
-// thread alone. At most one of each is pending at a time.
+// thread alone. At most one of each is pending at a time. Reads go into a buffer
+// of the I/O's own, which outlives a read that the driver will not give up.
 class TReaderIo {
 public:
     // Line events are watched only when asked for, where watching costs wake-ups.
-    TReaderIo(TPort &port, bool watchLineEvents);
+    TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize);
     ~TReaderIo();
     TReaderIo(const TReaderIo &) = delete;
     TReaderIo &operator=(const TReaderIo &) = delete;
@@ -158,9 +160,12 @@ public:
     TIo FinishEventWait(std::uint32_t &mask);
     // Reads and clears the line-error flags (LineError*).
     TIo ClearErrors(std::uint32_t &flags);
-    // The buffer must stay valid until the read has been collected.
-    TIoResult StartRead(std::uint8_t *buffer, std::size_t size);
+    // Up to readSize bytes. A read that ends with nothing at once is reported as
+    // pending and completes empty after a pause, as a read ended by a time-out.
+    TIoResult StartRead();
     TIoResult FinishRead();
+    // The bytes of the read that completed last, until the next one starts.
+    const std::uint8_t *ReadData() const;
     // Without time limit; the stop event wins over anything ready at the same
     // moment, and a line event over a read.
     TReaderWake Wait(const TEvent &stop);
@@ -201,7 +206,9 @@ enum class TThreadPriority { AboveNormal, Highest };
 void RaiseCurrentThreadPriority(TThreadPriority priority);
 
 // Calls activated on the calling thread's event loop whenever event is set; the
-// callee consumes it. The watcher is owned by parent.
+// callee consumes it. The watch goes on while activated runs, so an event set
+// again meanwhile calls it again inside any event loop that activated opens, as
+// a message box does. The watcher is owned by parent.
 QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated);
 
 } // namespace SerialPlatform

@@ -239,6 +239,8 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
             *failure = OpenFailure(error);
         return nullptr;
     };
+    // Made before the device is opened, so that a failed allocation leaves it closed.
+    std::unique_ptr<TPort> port(new TPort(std::make_unique<TState>()));
     int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
@@ -263,13 +265,14 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
     }
     if (failure)
         *failure = TOpenFailure::None;
-    auto state = std::make_unique<TState>();
-    state->Fd = fd;
-    return std::unique_ptr<TPort>(new TPort(std::move(state)));
+    port->F->Fd = fd;
+    return port;
 }
 
 TPort::~TPort()
 {
+    if (F->Fd < 0)
+        return;
     // The exclusive flag belongs to the terminal, not to this descriptor: on a
     // pseudo-terminal it outlives the close for as long as the master is open.
     ::ioctl(F->Fd, TIOCNXCL);
@@ -309,11 +312,12 @@ bool TPort::ApplyLineSettings(const TLineSettings &settings)
 
 // Write time-outs are not kept: a write cut short by one would be continued with
 // the rest, so a limit would change nothing but the number of calls.
-void TPort::SetTimeouts(const TTimeouts &timeouts)
+bool TPort::SetTimeouts(const TTimeouts &timeouts)
 {
     F->ReadInterval.store(timeouts.ReadInterval, std::memory_order_relaxed);
     F->ReadTotalMultiplier.store(timeouts.ReadTotalMultiplier, std::memory_order_relaxed);
     F->ReadTotalConstant.store(timeouts.ReadTotalConstant, std::memory_order_relaxed);
+    return true;
 }
 
 void TPort::Purge(bool receive, bool transmit)

@@ -1,9 +1,13 @@
 #include "SerialDcb_win.h"
+#include "SerialDriver_win.h"
 #include "SerialPlatform.h"
 
 #include <QWinEventNotifier>
 
+#include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace SerialPlatform {
 
@@ -42,12 +46,16 @@ TOpenFailure OpenFailure(DWORD error)
     }
 }
 
-// An overlapped record with its own manual-reset event. The record and the
-// buffer it works on must outlive the operation, so an operation still pending
-// when its owner gives up is cancelled and waited for.
+// An overlapped operation: its record, its event and the memory the driver
+// works on, together on the heap. A request that the driver does not complete
+// when it is cancelled keeps all three, since the driver may still write into
+// them when it gets round to it.
 struct TOverlapped {
     OVERLAPPED Record{};
     HANDLE Event = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    DWORD Mask = 0; // what a line-event wait found
+    std::unique_ptr<std::uint8_t[]> Buffer;
+    std::size_t Capacity = 0;
     bool Pending = false;
 
     TOverlapped() = default;
@@ -57,6 +65,18 @@ struct TOverlapped {
     {
         if (Event != nullptr)
             ::CloseHandle(Event);
+    }
+
+    bool Reserve(std::size_t size)
+    {
+        if (size <= Capacity)
+            return true;
+        std::unique_ptr<std::uint8_t[]> grown(new (std::nothrow) std::uint8_t[size]);
+        if (!grown)
+            return false;
+        Buffer = std::move(grown);
+        Capacity = size;
+        return true;
     }
 
     OVERLAPPED *Begin()
@@ -92,17 +112,32 @@ struct TOverlapped {
         Pending = false;
         return done ? TIoResult{TIo::Done, count} : TIoResult{Failure(error), 0};
     }
-
-    void Abandon(HANDLE port)
-    {
-        if (!Pending)
-            return;
-        ::CancelIoEx(port, &Record);
-        DWORD count = 0;
-        ::GetOverlappedResult(port, &Record, &count, TRUE);
-        Pending = false;
-    }
 };
+
+using TOperation = std::unique_ptr<TOverlapped>;
+
+// Cancels what the operation has pending and waits a while for the driver to
+// let go of it. One that is still pending then is left to the driver: the
+// operation is released, never freed, rather than have its memory reused
+// under a late completion.
+void Abandon(HANDLE port, TOperation &operation)
+{
+    if (!operation || !operation->Pending)
+        return;
+    DriverCalls().CancelIoEx(port, &operation->Record);
+    if (::WaitForSingleObject(operation->Event, CancelLimitMs) == WAIT_OBJECT_0) {
+        operation->Collect(port, false);
+        operation->Pending = false;
+        return;
+    }
+    [[maybe_unused]] TOverlapped *leftToTheDriver = operation.release();
+}
+
+// A driver that ends a read with nothing at once, time-outs or not, would have
+// the reader start the next one straight away, for ever, at the highest
+// priority. Such a read completes after this pause instead, as one ended by
+// a time-out would; bytes that come meanwhile wait in the driver's queue.
+constexpr DWORD EmptyReadPauseMs = 50;
 
 } // namespace
 
@@ -186,6 +221,12 @@ struct TPort::TState {
     HANDLE Handle = INVALID_HANDLE_VALUE;
 };
 
+TDriverCalls &DriverCalls()
+{
+    static TDriverCalls calls;
+    return calls;
+}
+
 TPort::TPort(std::unique_ptr<TState> state)
     : F(std::move(state))
 {
@@ -194,6 +235,8 @@ TPort::TPort(std::unique_ptr<TState> state)
 std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
 {
     const std::wstring name = path.toStdWString();
+    // Made before the device is opened, so that a failed allocation leaves it closed.
+    std::unique_ptr<TPort> port(new TPort(std::make_unique<TState>()));
     const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -203,14 +246,14 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
     }
     if (failure)
         *failure = TOpenFailure::None;
-    auto state = std::make_unique<TState>();
-    state->Handle = handle;
-    return std::unique_ptr<TPort>(new TPort(std::move(state)));
+    port->F->Handle = handle;
+    return port;
 }
 
 TPort::~TPort()
 {
-    ::CloseHandle(F->Handle);
+    if (F->Handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(F->Handle);
 }
 
 std::intptr_t TPort::Handle() const
@@ -227,18 +270,23 @@ bool TPort::ApplyLineSettings(const TLineSettings &settings)
 {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(F->Handle, &dcb))
-        return false;
+    // Unread, the settings still go out, on defaults for what they do not name:
+    // skipped, the port would keep the last user's.
+    const bool read = DriverCalls().GetCommState(F->Handle, &dcb) != FALSE;
+    if (!read) {
+        dcb = DCB{};
+        dcb.DCBlength = sizeof dcb;
+    }
     ComposeDcb(settings, dcb);
-    return ::SetCommState(F->Handle, &dcb) != FALSE;
+    return DriverCalls().SetCommState(F->Handle, &dcb) != FALSE && read;
 }
 
-void TPort::SetTimeouts(const TTimeouts &timeouts)
+bool TPort::SetTimeouts(const TTimeouts &timeouts)
 {
     COMMTIMEOUTS current{};
     ::GetCommTimeouts(F->Handle, &current);
     COMMTIMEOUTS wanted = ComposeTimeouts(timeouts, current);
-    ::SetCommTimeouts(F->Handle, &wanted);
+    return DriverCalls().SetCommTimeouts(F->Handle, &wanted) != FALSE;
 }
 
 void TPort::Purge(bool receive, bool transmit)
@@ -249,30 +297,34 @@ void TPort::Purge(bool receive, bool transmit)
     if (transmit)
         flags |= PURGE_TXABORT | PURGE_TXCLEAR;
     if (flags != 0)
-        ::PurgeComm(F->Handle, flags);
+        DriverCalls().PurgeComm(F->Handle, flags);
 }
 
 struct TReaderIo::TState {
     HANDLE Port;
     const bool Watch;
-    TOverlapped Read;
-    TOverlapped LineWait;
-    DWORD Mask = 0;
+    const std::size_t ReadSize;
+    TOperation Read = std::make_unique<TOverlapped>();
+    TOperation LineWait = std::make_unique<TOverlapped>();
+    // A read that ended empty at once, held pending until its pause is over.
+    bool EmptyReadPausing = false;
 
-    TState(HANDLE port, bool watch)
+    TState(HANDLE port, bool watch, std::size_t readSize)
         : Port(port)
         , Watch(watch)
+        , ReadSize(readSize)
     {
+        Read->Reserve(readSize);
     }
     ~TState()
     {
-        LineWait.Abandon(Port);
-        Read.Abandon(Port);
+        Abandon(Port, LineWait);
+        Abandon(Port, Read);
     }
 };
 
-TReaderIo::TReaderIo(TPort &port, bool watchLineEvents)
-    : F(std::make_unique<TState>(port.F->Handle, watchLineEvents))
+TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize)
+    : F(std::make_unique<TState>(port.F->Handle, watchLineEvents, readSize))
 {
 }
 
@@ -280,7 +332,7 @@ TReaderIo::~TReaderIo() = default;
 
 bool TReaderIo::Valid() const
 {
-    return F->Read.Event != nullptr && F->LineWait.Event != nullptr;
+    return F->Read->Event != nullptr && F->LineWait->Event != nullptr && F->Read->Capacity == F->ReadSize;
 }
 
 // Line events are watched only when asked for, as on other platforms: some
@@ -295,16 +347,17 @@ TIo TReaderIo::StartEventWait(std::uint32_t &mask)
 {
     if (!F->Watch)
         return TIo::Pending;
-    F->Mask = 0;
-    const TIoResult started = F->LineWait.Started(F->Port, ::WaitCommEvent(F->Port, &F->Mask, F->LineWait.Begin()));
-    mask = F->Mask;
+    TOverlapped &wait = *F->LineWait;
+    wait.Mask = 0;
+    const TIoResult started = wait.Started(F->Port, ::WaitCommEvent(F->Port, &wait.Mask, wait.Begin()));
+    mask = wait.Mask;
     return started.Status;
 }
 
 TIo TReaderIo::FinishEventWait(std::uint32_t &mask)
 {
-    const TIoResult collected = F->LineWait.Collect(F->Port, false);
-    mask = F->Mask;
+    const TIoResult collected = F->LineWait->Collect(F->Port, false);
+    mask = F->LineWait->Mask;
     return collected.Status == TIo::Pending ? TIo::Failed : collected.Status;
 }
 
@@ -317,15 +370,30 @@ TIo TReaderIo::ClearErrors(std::uint32_t &flags)
     return TIo::Done;
 }
 
-TIoResult TReaderIo::StartRead(std::uint8_t *buffer, std::size_t size)
+TIoResult TReaderIo::StartRead()
 {
-    return F->Read.Started(F->Port, ::ReadFile(F->Port, buffer, static_cast<DWORD>(size), nullptr, F->Read.Begin()));
+    TOverlapped &read = *F->Read;
+    const TIoResult started = read.Started(
+        F->Port, DriverCalls().ReadFile(F->Port, read.Buffer.get(), static_cast<DWORD>(F->ReadSize), nullptr,
+                                        read.Begin()));
+    if (started.Status == TIo::Done && started.Count == 0) {
+        F->EmptyReadPausing = true;
+        return {TIo::Pending, 0};
+    }
+    return started;
 }
 
 TIoResult TReaderIo::FinishRead()
 {
-    const TIoResult collected = F->Read.Collect(F->Port, false);
+    if (std::exchange(F->EmptyReadPausing, false))
+        return {TIo::Done, 0};
+    const TIoResult collected = F->Read->Collect(F->Port, false);
     return collected.Status == TIo::Pending ? TIoResult{TIo::Failed, 0} : collected;
+}
+
+const std::uint8_t *TReaderIo::ReadData() const
+{
+    return F->Read->Buffer.get();
 }
 
 TReaderWake TReaderIo::Wait(const TEvent &stop)
@@ -334,15 +402,18 @@ TReaderWake TReaderIo::Wait(const TEvent &stop)
     HANDLE handles[3] = {AsHandle(stop.Native())};
     TReaderWake meaning[3] = {TReaderWake::Stop};
     DWORD count = 1;
-    if (F->LineWait.Pending) {
-        handles[count] = F->LineWait.Event;
+    if (F->LineWait->Pending) {
+        handles[count] = F->LineWait->Event;
         meaning[count++] = TReaderWake::LineEvent;
     }
-    if (F->Read.Pending) {
-        handles[count] = F->Read.Event;
+    if (F->Read->Pending) {
+        handles[count] = F->Read->Event;
         meaning[count++] = TReaderWake::Read;
     }
-    const DWORD woken = ::WaitForMultipleObjects(count, handles, FALSE, INFINITE);
+    const DWORD woken =
+        ::WaitForMultipleObjects(count, handles, FALSE, F->EmptyReadPausing ? EmptyReadPauseMs : INFINITE);
+    if (woken == WAIT_TIMEOUT && F->EmptyReadPausing)
+        return TReaderWake::Read;
     if (woken >= WAIT_OBJECT_0 + count)
         return TReaderWake::Failed;
     return meaning[woken - WAIT_OBJECT_0];
@@ -350,13 +421,13 @@ TReaderWake TReaderIo::Wait(const TEvent &stop)
 
 struct TWriterIo::TState {
     HANDLE Port;
-    TOverlapped Write;
+    TOperation Write = std::make_unique<TOverlapped>();
 
     explicit TState(HANDLE port)
         : Port(port)
     {
     }
-    ~TState() { Write.Abandon(Port); }
+    ~TState() { Abandon(Port, Write); }
 };
 
 TWriterIo::TWriterIo(TPort &port)
@@ -368,27 +439,34 @@ TWriterIo::~TWriterIo() = default;
 
 bool TWriterIo::Valid() const
 {
-    return F->Write.Event != nullptr;
+    return F->Write->Event != nullptr;
 }
 
 TIoResult TWriterIo::StartWrite(const std::uint8_t *data, std::size_t size)
 {
-    return F->Write.Started(F->Port, ::WriteFile(F->Port, data, static_cast<DWORD>(size), nullptr, F->Write.Begin()));
+    // The driver reads the bytes until the write is over, which an abandoned
+    // write may never be: they go out of memory that the write owns.
+    TOverlapped &write = *F->Write;
+    if (!write.Reserve(size))
+        return {TIo::Failed, 0};
+    std::memcpy(write.Buffer.get(), data, size);
+    return write.Started(F->Port, DriverCalls().WriteFile(F->Port, write.Buffer.get(), static_cast<DWORD>(size),
+                                                          nullptr, write.Begin()));
 }
 
 TIoResult TWriterIo::FinishWrite()
 {
-    return F->Write.Collect(F->Port, true);
+    return F->Write->Collect(F->Port, true);
 }
 
 TWriterWake TWriterIo::Wait(const TEvent &stop)
 {
-    const HANDLE handles[2] = {AsHandle(stop.Native()), F->Write.Event};
+    const HANDLE handles[2] = {AsHandle(stop.Native()), F->Write->Event};
     const DWORD woken = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     if (woken == WAIT_OBJECT_0 + 1)
         return TWriterWake::Written;
-    // The caller releases the block as soon as this returns.
-    F->Write.Abandon(F->Port);
+    // The writer ends on either answer; what it had pending goes with it.
+    Abandon(F->Port, F->Write);
     return woken == WAIT_OBJECT_0 ? TWriterWake::Stop : TWriterWake::Failed;
 }
 
@@ -413,8 +491,14 @@ void RaiseCurrentThreadPriority(TThreadPriority priority)
 
 QObject *WatchEvent(const TEvent &event, QObject *parent, std::function<void()> activated)
 {
+    // The notifier waits for its event again only once its signal's handlers
+    // have returned: one that opened a message box would hold every later
+    // notification until the box closed. Queued, the call runs after the
+    // notifier is waiting again.
     auto *notifier = new QWinEventNotifier(AsHandle(event.Native()), parent);
-    QObject::connect(notifier, &QWinEventNotifier::activated, parent, std::move(activated));
+    QObject::connect(notifier, &QWinEventNotifier::activated, parent, [parent, activated = std::move(activated)] {
+        QMetaObject::invokeMethod(parent, activated, Qt::QueuedConnection);
+    });
     return notifier;
 }
 

@@ -3,9 +3,14 @@
 #include "Comm.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 // What the component's tests need on every platform: the events it fired, the
 // window's settings, and a port's open error as text.
@@ -78,4 +83,36 @@ inline void AddBlockRows()
                                                               << QList<qsizetype>{100, 104};
     QTest::newRow("3000-byte burst is cut at the buffer size") << 100 << QList<int>{3000} << 0
                                                                << QList<qsizetype>{2048, 952};
+}
+
+// A message box opened by a block's handler runs a nested event loop, and the
+// next block must be delivered inside it. The handler of the first block has
+// the far end send a second and opens a loop of its own; each block is listed
+// with the depth at which it arrived: {"first at 1", "second at 2"} when the
+// second came inside the first's loop, {"first at 1", "second at 1"} when it
+// waited for that loop to end. send writes from the far end.
+inline QStringList BlocksAroundANestedLoop(TComm &receiver, const std::function<bool(const QByteArray &)> &send)
+{
+    QStringList arrivals;
+    int depth = 0;
+    QEventLoop *box = nullptr;
+    receiver.OnReceiveData = [&](TComm *, const std::uint8_t *buffer, std::uint16_t length) {
+        ++depth;
+        arrivals << QStringLiteral("%1 at %2").arg(QLatin1String(reinterpret_cast<const char *>(buffer), length)).arg(depth);
+        if (box != nullptr) {
+            box->quit();
+        } else if (arrivals.size() == 1 && send("second")) {
+            QEventLoop loop;
+            box = &loop;
+            QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+            loop.exec();
+            box = nullptr;
+        }
+        --depth;
+    };
+    // What arrived by the end is the answer, in time or not.
+    if (send("first"))
+        static_cast<void>(QTest::qWaitFor([&] { return arrivals.size() >= 2 && depth == 0; }, 10000));
+    receiver.OnReceiveData = nullptr;
+    return arrivals;
 }

@@ -3,7 +3,6 @@
 
 #include <QTest>
 
-#include <array>
 #include <chrono>
 #include <thread>
 
@@ -20,6 +19,7 @@ private slots:
     void receiveFilters_data();
     void receiveFilters();
     void blockReceivedBeforeCloseStillDelivered();
+    void nextBlockArrivesInsideAHandlersLoop();
     void lateReaderKeepsAnAnswerWhole();
     void blocksWrittenInOrderAndWhole();
     void sendDataRightAfterOpen();
@@ -152,6 +152,15 @@ void TestCommData::blockReceivedBeforeCloseStillDelivered()
     QCOMPARE(link.Recorder.Blocks.first(), Pattern(10));
 }
 
+void TestCommData::nextBlockArrivesInsideAHandlersLoop()
+{
+    TLink link;
+    Open(link);
+    const QStringList arrivals =
+        BlocksAroundANestedLoop(link.Comm, [&](const QByteArray &bytes) { return link.Pty.Write(bytes); });
+    QCOMPARE(arrivals, (QStringList{QStringLiteral("first at 1"), QStringLiteral("second at 2")}));
+}
+
 // A reader held off the processor for longer than the interval must not cut an
 // answer whose bytes were already waiting: no silence was seen on the line.
 void TestCommData::lateReaderKeepsAnAnswerWhole()
@@ -162,13 +171,12 @@ void TestCommData::lateReaderKeepsAnAnswerWhole()
     QVERIFY(port);
     port->ApplyLineSettings(SerialPlatform::TLineSettings{});
     port->SetTimeouts(SerialPlatform::TTimeouts{200, 0, 0, 0, 0});
-    SerialPlatform::TReaderIo reader(*port, false);
+    SerialPlatform::TReaderIo reader(*port, false, 64);
     SerialPlatform::TEvent stop;
-    std::array<std::uint8_t, 64> buffer{};
 
     QVERIFY(pty.Write(Pattern(5, 0)));
     std::this_thread::sleep_for(50ms);
-    QCOMPARE(reader.StartRead(buffer.data(), buffer.size()).Status, SerialPlatform::TIo::Pending);
+    QCOMPARE(reader.StartRead().Status, SerialPlatform::TIo::Pending);
     QVERIFY(pty.Write(Pattern(5, 1)));
     std::this_thread::sleep_for(400ms);
     QCOMPARE(reader.Wait(stop), SerialPlatform::TReaderWake::Read);

@@ -6,10 +6,49 @@
 #include <QTest>
 
 #include <chrono>
+#include <cstdlib>
+#include <new>
 #include <sys/ioctl.h>
 #include <thread>
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// An allocation that fails on demand, on the thread that asks for it: with
+// AllocationsToFailure at n, the one after the next n throws.
+thread_local int AllocationsToFailure = -1;
+
+void *Allocate(std::size_t size)
+{
+    if (AllocationsToFailure >= 0 && AllocationsToFailure-- == 0)
+        throw std::bad_alloc();
+    if (void *block = std::malloc(size != 0 ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void *AllocateOrNull(std::size_t size) noexcept
+{
+    try {
+        return Allocate(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void *operator new(std::size_t size) { return Allocate(size); }
+void *operator new[](std::size_t size) { return Allocate(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept { return AllocateOrNull(size); }
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept { return AllocateOrNull(size); }
+void operator delete(void *block) noexcept { std::free(block); }
+void operator delete[](void *block) noexcept { std::free(block); }
+void operator delete(void *block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void *block, std::size_t) noexcept { std::free(block); }
+void operator delete(void *block, const std::nothrow_t &) noexcept { std::free(block); }
+void operator delete[](void *block, const std::nothrow_t &) noexcept { std::free(block); }
 
 namespace {
 
@@ -38,6 +77,7 @@ private slots:
     void bytesCollectedBeforeVanishingDelivered();
     void destructorClosesPort();
     void openCloseCycles();
+    void allocationFailingDuringOpen();
 
 private:
     QTemporaryDir FRuntime;
@@ -249,6 +289,37 @@ void TestCommLifecycle::openCloseCycles()
     QCOMPARE(OpenDescriptors(), descriptors);
     QCOMPARE(RunningThreads(), threads);
     QCOMPARE(recorder.Hangups, 0);
+}
+
+// Each allocation of the open fails in turn. Once the reader runs, a failure
+// that nobody stopped it for would hold the open in its join for good.
+void TestCommLifecycle::allocationFailingDuringOpen()
+{
+    TPtyPair pty;
+    TComm comm;
+    ConfigureLikeTheWindow(comm, pty.SlavePath);
+    const int descriptors = OpenDescriptors();
+    const int threads = RunningThreads();
+    for (int failing = 0;; ++failing) {
+        const QByteArray row = "allocation " + QByteArray::number(failing);
+        QVERIFY2(failing < 500, "the open never got through without failing");
+        AllocationsToFailure = failing;
+        try {
+            comm.OpenPort();
+        } catch (const std::exception &) {
+        }
+        const bool failed = AllocationsToFailure < 0;
+        AllocationsToFailure = -1;
+        const bool opened = comm.Handle() != 0;
+        comm.ClosePort();
+        QVERIFY2(OpenDescriptors() == descriptors, row);
+        QVERIFY2(RunningThreads() == threads, row);
+        if (!failed) {
+            QVERIFY2(opened, row);
+            break;
+        }
+    }
+    QCOMPARE(OpenError(comm), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCommLifecycle)

@@ -281,6 +281,19 @@ private slots:
         QVERIFY(recorder.ZeroAfterEveryBlock);
     }
 
+    void nextBlockArrivesInsideAHandlersLoop()
+    {
+        TComm sender, receiver;
+        ConfigureLikeTheWindow(sender, PairA);
+        ConfigureLikeTheWindow(receiver, PairB);
+        QCOMPARE(OpenError(sender), QString());
+        QCOMPARE(OpenError(receiver), QString());
+        const QStringList arrivals = BlocksAroundANestedLoop(receiver, [&](const QByteArray &bytes) {
+            return sender.SendData(bytes.constData(), std::uint16_t(bytes.size()));
+        });
+        QCOMPARE(arrivals, (QStringList{QStringLiteral("first at 1"), QStringLiteral("second at 2")}));
+    }
+
     void closeWithAWritePending()
     {
         // Nobody reads the far end, so the writer's last write stays pending;

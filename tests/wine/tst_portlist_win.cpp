@@ -68,6 +68,10 @@ private slots:
         QTest::newRow("lower-case name among them, case ignored")
             << stale << QStringLiteral("\\Device\\Extra") << QStringLiteral("com2")
             << QStringList{QStringLiteral("COM10"), QStringLiteral("COM100"), QStringLiteral("com2"), QStringLiteral("COM3")};
+        // Regression: the name came with the terminator and what followed it.
+        QTest::newRow("value with more after a terminator")
+            << stale << QStringLiteral("\\Device\\Nul") << QStringLiteral("COM6") + QChar(0) + QStringLiteral("junk")
+            << Mapped + QStringList{QStringLiteral("COM6")};
         // A value the buffers cannot hold ends the walk: the list stays as it was
         // rather than losing the ports after it.
         QTest::newRow("value longer than its buffer")

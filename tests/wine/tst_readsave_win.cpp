@@ -4,6 +4,7 @@
 #include "WineStage.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -25,19 +26,16 @@ bool IsWriteFrame(const QByteArray &block)
 } // namespace
 
 // Read and Save through the Windows serial component and the registry's port
-// list, against logger emulators on the Linux side of wine.
+// list, against logger emulators on the Linux side of wine. Each function
+// runs on ports of its own (CMakeLists.txt).
 class TestReadSaveWin : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(WineStage::Ports(), (QStringList{LoggerPort} + SilentPorts));
-    }
-
     void readFindsTheLoggerOnTheThirdPortAndSaveStoresTheFrame()
     {
+        QCOMPARE(WineStage::Ports(), (QStringList{LoggerPort} + SilentPorts));
         TShownWindow w;
         w.Window.SetSearchPeriod(SearchPeriod);
         QElapsedTimer clock;
@@ -70,6 +68,42 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 3, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Read Success"));
         QCOMPARE(w.Get<QPlainTextEdit>(QStringLiteral("mmoTripInfo"))->toPlainText(), trip);
+    }
+
+    // While "Data Check Error" from the first port stays open, the search goes
+    // on inside it: the logger on the second is read there, before the search
+    // reaches the third, and Save goes to it.
+    void loggerAnsweringWhileABoxIsOpenIsReadAndSavedTo()
+    {
+        const QStringList ports = WineStage::Ports();
+        QCOMPARE(ports.size(), 3);
+        // Long enough for an answer to come before the next tick, even under wine.
+        constexpr int period = 2000;
+        TShownWindow w;
+        int depth = 0;
+        QStringList shown;
+        Prompt::SetHook([&](const TPromptRequest &request) {
+            w.Record(request);
+            shown << QStringLiteral("%1 at %2").arg(request.Text).arg(++depth);
+            if (request.Text == QLatin1String("Data Check Error")) {
+                QEventLoop box;
+                QTimer::singleShot(3 * period, &box, &QEventLoop::quit);
+                box.exec();
+            }
+            --depth;
+            return true;
+        });
+        w.Window.SetSearchPeriod(period);
+        QTest::mouseClick(w.Get("imgRead"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 2 && depth == 0, 30000);
+        QCOMPARE(shown, (QStringList{QStringLiteral("Data Check Error at 1"), QStringLiteral("Read Success at 2")}));
+        QCOMPARE(w.Window.FoundPort(), ports[1]);
+        QVERIFY(WineStage::ReceivedBlocks(ports[2]).isEmpty());
+
+        QTest::mouseClick(w.Get("imgSave"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 3, 10000);
+        QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        QVERIFY(IsWriteFrame(WineStage::ReceivedBlocks(ports[1]).value(1)));
     }
 };
 
