@@ -1,6 +1,7 @@
 #include "ParamterFrm.h"
 
 #include "Comm.h"
+#include "DeniedPortsAdvice.h"
 #include "ParamterControls.h"
 #include "Prompt.h"
 #include "RecordDecoder.h"
@@ -18,17 +19,6 @@ constexpr int SearchPeriodMs = 3000;
 constexpr std::uint32_t LineBaudRate = 9600;
 constexpr std::uint32_t FrameSilenceMs = 200;  // ends a block; a frame is sent without pauses
 constexpr unsigned long PortSettleMs = 100;
-
-QString DeniedPortsText(const QStringList &ports)
-{
-    const QString which = ports.size() == 1
-                              ? QStringLiteral("The serial port %1 could not be opened").arg(ports.first())
-                              : QStringLiteral("The serial ports %1 could not be opened").arg(ports.join(QStringLiteral(", ")));
-    return QStringLiteral("No logger answered. %1: permission denied.\n\n"
-                          "To use serial ports, add your user to the \"dialout\" group "
-                          "(sudo usermod -aG dialout $USER), then log out and log in again.")
-        .arg(which);
-}
 
 } // namespace
 
@@ -101,7 +91,7 @@ void TParamter::ReportDeniedPorts()
     // one search tells it once.
     const QStringList ports = std::exchange(FDeniedPorts, {});
     if (!ports.isEmpty())
-        Prompt::Show(this, TPromptKind::Warning, DeniedPortsText(ports));
+        Prompt::Show(this, TPromptKind::Warning, DeniedPortsAdvice(ports));
 }
 
 void TParamter::SendProbe()
