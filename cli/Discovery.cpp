@@ -33,6 +33,7 @@ QStringList TDiscovery::With(TPortAnswer Answer) const
 
 TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit)
 {
+    const auto start = std::chrono::steady_clock::now();
     TEventWait wait;
     std::vector<std::unique_ptr<TLoggerLine>> lines;
     TDiscovery result;
@@ -70,6 +71,7 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
     };
     if (anyProbe)
         wait.Until(settled, Limit);
+    result.Searched = std::chrono::steady_clock::now() - start;
 
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!open(i))

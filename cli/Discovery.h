@@ -35,6 +35,9 @@ enum class TProbeEnd {
 
 struct TDiscovery {
     std::vector<TPortResult> Ports;  // in the order given
+    // From the first open until the answers were in: the first sound record,
+    // or every answer, or the limit; the closing of the ports is not counted.
+    std::chrono::steady_clock::duration Searched {};
     // The winner, or none: of two loggers that answered by the same moment,
     // the first in the list, as the window's walk would have it.
     const TPortResult *Found() const;
