@@ -1,5 +1,6 @@
 #include "Backup.h"
 #include "ExitStatus.h"
+#include "ParameterLayout.h"
 #include "RecordDecoder.h"
 #include "SettingsIo.h"
 #include "TestSupport.h"
@@ -21,6 +22,8 @@ class TestCtlPlan : public QObject
 private slots:
     void planWrite_data();
     void planWrite();
+    void tripBytes_data();
+    void tripBytes();
     void diff_data();
     void diff();
     void backupFileName_data();
@@ -126,6 +129,32 @@ void TestCtlPlan::planWrite()
         QCOMPARE(e.Status(), TExitStatus::BadInput);
         QCOMPARE(QString::fromUtf8(e.what()), message);
     }
+}
+
+// What the warning about a trip information too long for a write counts.
+void TestCtlPlan::tripBytes_data()
+{
+    QTest::addColumn<QString>("trip");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("one line") << "Cold chain" << 10;
+    QTest::newRow("a line break counts two") << "two\nlines" << 10;
+    QTest::newRow("a character beyond ASCII counts one") << QString::fromUtf8("\xC2\xB0""C") << 2;
+    QTest::newRow("one more than a write carries") << QString(95, u'x') << 95;
+}
+
+void TestCtlPlan::tripBytes()
+{
+    QFETCH(QString, trip);
+    QFETCH(int, bytes);
+    const TFrameBuffer record = Record();
+    TSettingValues file = FileFrom(record, "");
+    file.at(SettingIndex("Trip Information")).front() = trip.toStdString();
+    const TWritePlan plan = PlanWrite(record, file, {}, Now);
+    QCOMPARE(plan.TripBytes, std::size_t(bytes));
+    // The frame carries the first 94 of them.
+    const std::size_t sent = std::min<std::size_t>(plan.TripBytes, Offset::WriteTripInfoLength);
+    QVERIFY(plan.Frame[Offset::WriteTripInfo + sent - 1] != 0);
+    QVERIFY(sent == Offset::WriteTripInfoLength || plan.Frame[Offset::WriteTripInfo + sent] == 0);
 }
 
 void TestCtlPlan::diff_data()
