@@ -29,6 +29,7 @@ constexpr std::pair<TFaultMode, std::string_view> FaultNames[] = {
     {TFaultMode::None, "none"},       {TFaultMode::BadCheck, "bad-check"}, {TFaultMode::Split, "split"},
     {TFaultMode::Silent, "silent"},   {TFaultMode::Garbage, "garbage"},    {TFaultMode::Vanish, "vanish"},
     {TFaultMode::Slow, "slow"},       {TFaultMode::Twice, "twice"},        {TFaultMode::Flood, "flood"},
+    {TFaultMode::WrongByte, "wrong-byte"}, {TFaultMode::NotStored, "not-stored"},
 };
 
 std::string SystemError(const std::string &what)
@@ -332,9 +333,15 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
         } else if (command == CmdParameterWrite && request.size() == FrameBufferSize) {
             TFrameBuffer frame;
             std::copy(request.begin(), request.end(), frame.begin());
-            if (const auto time = StoreWriteFrame(FRecord, frame)) {
-                FClockBase = *ToSeconds(*time);
-                FClockSetAt = now;
+            if (fault != TFaultMode::NotStored) {
+                if (const auto time = StoreWriteFrame(FRecord, frame)) {
+                    FClockBase = *ToSeconds(*time);
+                    FClockSetAt = now;
+                }
+            }
+            if (fault == TFaultMode::WrongByte) {
+                ++FRecord[LogIntervalMinutesOffset];
+                SealRecord(FRecord);
             }
             reply.assign(SaveAck.begin(), SaveAck.end());
         } else {

@@ -25,6 +25,10 @@ enum class TFaultMode {
     Slow,      // a long gap between bytes, yet short enough to stay one block
     Twice,     // the answer again after a pause, so that the tool sees it as a second block
     Flood,     // 64 KiB of random bytes instead of the answer, as fast as the line takes them
+    // Faults of the logger's memory rather than of the line: probes are
+    // answered as usual, and a write is acknowledged as usual, but
+    WrongByte,  // one byte of it is stored wrong: the log interval's minutes one higher
+    NotStored,  // nothing of it is stored, the clock included
 };
 
 std::optional<TFaultMode> FaultModeFromName(std::string_view name);

@@ -21,6 +21,7 @@ constexpr std::size_t WriteTripInfoSize = 94;       // write frame
 constexpr std::size_t AlarmSectionOffset = 152;     // both
 constexpr std::size_t SerialNumberOffset = 4;
 constexpr std::size_t TimeZoneOffset = 34;
+constexpr std::size_t LogIntervalMinutesOffset = 18;  // both
 
 // Wall-clock time of the logger, in whatever zone it was last set to.
 struct TLoggerTime {

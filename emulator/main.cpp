@@ -46,7 +46,8 @@ int main(int argc, char *argv[])
                                    QStringLiteral("ms"), defaultDelay);
     const QCommandLineOption fault(
         QStringLiteral("fault"),
-        QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish, slow, twice or flood."),
+        QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish, slow, twice, flood, "
+                       "wrong-byte or not-stored."),
         QStringLiteral("mode"), QStringLiteral("none"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Print every frame in hex on stderr."));
     parser.addOptions({name, serial, delay, fault, log});

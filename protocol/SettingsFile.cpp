@@ -211,10 +211,12 @@ private:
                 Fail(Line(*node), key, "is not a table such as " + Example(setting));
             const toml::table &parts = *node->as_table();
             for (auto &&[partKey, partValue] : parts) {
+                // Named apart: clang before 16 lets no lambda capture a structured binding.
+                const std::string_view name = partKey.str();
                 const bool known = std::any_of(setting.Parts.begin(), setting.Parts.end(),
-                                               [&](const TSettingPart &p) { return p.Key == partKey.str(); });
+                                               [&](const TSettingPart &p) { return p.Key == name; });
                 if (!known)
-                    Fail(Line(partValue), key + "." + TomlKey(partKey.str()), "unknown key");
+                    Fail(Line(partValue), key + "." + TomlKey(name), "unknown key");
             }
             for (const TSettingPart &part : setting.Parts) {
                 const toml::node *partNode = parts.get(part.Key);

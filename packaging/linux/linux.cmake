@@ -27,7 +27,7 @@ function(loggercfg_gzip input output)
   set(compressed ${compressed} ${output} PARENT_SCOPE)
 endfunction()
 
-foreach(page loggercfg logger-emulator)
+foreach(page loggercfg loggerctl logger-emulator)
   configure_file(${linux_dir}/${page}.1.in ${generated}/${page}.1 @ONLY)
   loggercfg_gzip(${generated}/${page}.1 ${generated}/${page}.1.gz)
 endforeach()
@@ -53,6 +53,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/loggercfg.svg
 install(FILES ${LOGGERCFG_HELP_PDF} ${linux_dir}/copyright ${generated}/loggercfg/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/loggercfg COMPONENT loggercfg)
 install(FILES ${generated}/loggercfg.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT loggercfg)
+# Its command-line companion
+install(TARGETS loggerctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT loggercfg)
+install(FILES ${generated}/loggerctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT loggercfg)
 
 # The emulator
 install(TARGETS logger-emulator RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT emulator)
@@ -81,6 +84,10 @@ set(CPACK_COMPONENT_LOGGERCFG_DESCRIPTION
 loggercfg reads the parameter set of a temperature and humidity data logger
 over a serial port, shows it in one window for editing, checks the entries
 and writes it back together with the computer's clock.
+
+Its command-line companion loggerctl reads a logger into a settings file,
+writes a settings file to a logger and verifies every setting, keeps a
+backup of what the logger held, and compares a file with a logger.
 
 To open a serial port the user must be a member of the dialout group.")
 

@@ -161,6 +161,44 @@ private slots:
         }
     }
 
+    // Faults of the logger's memory: the write is acknowledged like any other,
+    // and only what a probe answers afterwards shows what was kept.
+    void memoryFaultAcknowledgesTheWrite_data()
+    {
+        QTest::addColumn<TFaultMode>("fault");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("wrong-byte: the minutes one higher") << TFaultMode::WrongByte << "written, minutes + 1";
+        QTest::newRow("not-stored: the record as before") << TFaultMode::NotStored << "as before";
+    }
+
+    void memoryFaultAcknowledgesTheWrite()
+    {
+        QFETCH(TFaultMode, fault);
+        QFETCH(QString, kept);
+
+        TLoggerEmulator emulator("ttyTEST");
+        emulator.SetFaultMode(fault);
+        QVERIFY(emulator.Start());
+        const TFrameBuffer before = emulator.ParameterRecord();
+        TFrameBuffer fields = before;
+        fields[LogIntervalMinutesOffset] = 15;
+        const TBytes frame = WriteFrame(fields, {2025, 2, 4, 5, 6, 7}, "kept?");
+        QCOMPARE(Exchange(emulator.SlavePath(), frame), Ack);
+
+        const TBytes answer = Exchange(emulator.SlavePath(), Probe);
+        QVERIFY(Sound(answer));
+        TFrameBuffer record {};
+        std::copy(answer.begin(), answer.end(), record.begin());
+        if (kept == QLatin1String("as before")) {
+            QCOMPARE(record, before);
+        } else {
+            QCOMPARE(record[LogIntervalMinutesOffset], std::uint8_t(16));
+            QVERIFY(std::equal(frame.begin() + 58, frame.begin() + 63, record.begin() + TripInfoOffset));
+        }
+        QCOMPARE(QString::fromLatin1(FaultModeName(fault)),
+                 fault == TFaultMode::WrongByte ? QStringLiteral("wrong-byte") : QStringLiteral("not-stored"));
+    }
+
     void unsoundRequestGetsNoAnswer_data()
     {
         QTest::addColumn<TBytes>("request");

@@ -28,6 +28,12 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metain
 # The permission hint where a user looks for it.
 grep -q dialout "$root/usr/share/metainfo/$app_id.metainfo.xml" || { echo "FAIL: no dialout hint in the metainfo"; exit 1; }
 zgrep -q dialout "$root/usr/share/man/man1/loggercfg.1.gz" || { echo "FAIL: no dialout hint in the man page"; exit 1; }
+[[ -x $root/usr/bin/loggerctl ]] || { echo "FAIL: no loggerctl in the package"; exit 1; }
+zgrep -q '^\.SH EXIT STATUS' "$root/usr/share/man/man1/loggerctl.1.gz" || { echo "FAIL: loggerctl's man page gives no exit status"; exit 1; }
+# The command-line companion stays off the GUI toolkit.
+needed=$(objdump -p "$root/usr/bin/loggerctl" | grep NEEDED)
+[[ $needed == *libQt6Core* && $needed != *libQt6Gui* && $needed != *libQt6Widgets* ]] \
+  || { echo "FAIL: loggerctl should link Qt Core alone: $needed"; exit 1; }
 for size in 16 22 24 32 48 64 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/loggercfg.png
   [[ $(identify -format %wx%h "$icon") == "${size}x${size}" ]] || { echo "FAIL: $icon"; exit 1; }

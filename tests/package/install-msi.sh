@@ -45,6 +45,11 @@ entries=$(wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r')
 grep -q 'DisplayName.*REG_SZ.*Data Logger Configuration' <<<"$entries" || fail "not among the installed programs"
 grep -q "DisplayVersion.*REG_SZ.*$version" <<<"$entries" || fail "the installed programs do not show version $version"
 
+# The console companion runs from the installed folder and answers on stdout.
+[[ -f $installed/loggerctl.exe ]] || fail "loggerctl.exe is not installed"
+ctl_version=$(wine 'C:\Program Files\loggercfg\loggerctl.exe' --version 2>/dev/null | tr -d '\r')
+[[ $ctl_version == "loggerctl $version" ]] || fail "the installed loggerctl.exe says \"$ctl_version\""
+
 x86_64-w64-mingw32-windres -J coff -O rc -i "$installed/loggercfg.exe" >"$work/resources.rc"
 grep -q "VALUE \"ProductVersion\", \"$version\"" "$work/resources.rc" || fail "the exe's version resource is not $version"
 grep -q 'RT_GROUP_ICON' "$work/resources.rc" || fail "the exe carries no icon"

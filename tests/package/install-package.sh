@@ -40,9 +40,10 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
   "$work/loggercfg_${version}_amd64.deb" "$work/loggercfg-emulator_${version}_amd64.deb" >"$work/apt.log" 2>&1 \
   || { cat "$work/apt.log"; echo "FAIL: apt-get install"; exit 1; }
 [[ $(dpkg-query -W -f='${Version}' loggercfg) == "$version" ]] || { echo "FAIL: installed version"; exit 1; }
-for file in /usr/bin/loggercfg /usr/bin/logger-emulator /usr/share/doc/loggercfg/Help.pdf \
+for file in /usr/bin/loggercfg /usr/bin/loggerctl /usr/bin/logger-emulator /usr/share/doc/loggercfg/Help.pdf \
             "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml" \
-            /usr/share/icons/hicolor/48x48/apps/loggercfg.png /usr/share/man/man1/loggercfg.1.gz; do
+            /usr/share/icons/hicolor/48x48/apps/loggercfg.png /usr/share/man/man1/loggercfg.1.gz \
+            /usr/share/man/man1/loggerctl.1.gz; do
   [[ -f $file ]] || { echo "FAIL: $file was not installed"; exit 1; }
 done
 
@@ -65,14 +66,23 @@ grep -qx 'window TParamter 1388x789' <<<"$report" || { echo "FAIL: the window wa
 grep -qx 'help /usr/share/doc/loggercfg/Help.pdf exists' <<<"$report" \
   || { echo "FAIL: Help does not open the installed manual"; exit 1; }
 
-# The emulator starts, registers its port and ends on a signal.
-emulator=$(run timeout -s INT 2 /usr/bin/logger-emulator --name ttyPACKAGE0) || [[ $? == 124 ]]
-grep -q '^logger-emulator: port ttyPACKAGE0 is /dev/pts/' <<<"$emulator" \
-  || { echo "FAIL: the emulator did not start: $emulator"; exit 1; }
+# The emulator starts, registers its port and ends on a signal; meanwhile the
+# installed loggerctl reads it.
+run timeout -s INT 5 /usr/bin/logger-emulator --name ttyPACKAGE0 >"$work/emulator" 2>&1 &
+emulator_pid=$!
+for ((i = 0; i < 50; ++i)); do
+  grep -q 'is /dev/pts/' "$work/emulator" && break
+  sleep 0.1
+done
+settings=$(run /usr/bin/loggerctl read --port ttyPACKAGE0 2>&1) || { echo "FAIL: loggerctl read: $settings"; exit 1; }
+grep -q '^"Serial Number" = "A05123456"' <<<"$settings" || { echo "FAIL: loggerctl read gave: $settings"; exit 1; }
+wait "$emulator_pid" || [[ $? == 124 ]]
+grep -q '^logger-emulator: port ttyPACKAGE0 is /dev/pts/' "$work/emulator" \
+  || { echo "FAIL: the emulator did not start: $(cat "$work/emulator")"; exit 1; }
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq loggercfg loggercfg-emulator >/dev/null
 installed=0
-for path in /usr/bin/loggercfg /usr/bin/logger-emulator /usr/share/doc/loggercfg "/usr/share/applications/$app_id.desktop"; do
+for path in /usr/bin/loggercfg /usr/bin/loggerctl /usr/bin/logger-emulator /usr/share/doc/loggercfg "/usr/share/applications/$app_id.desktop"; do
   [[ ! -e $path ]] || { echo "FAIL: $path is left after removal"; exit 1; }
 done
 echo "package install test passed"

@@ -1,0 +1,181 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+#include <array>
+
+namespace {
+
+struct TVerbInfo {
+    TVerb Verb;
+    const char *Name;
+    const char *Synopsis;
+    const char *Description;
+    int Files;  // positional arguments
+};
+
+constexpr std::array<TVerbInfo, 5> Verbs = {{
+    {TVerb::Ports, "ports", "ports [--probe]",
+     "Lists the candidate serial ports in the order the window probes them.\n"
+     "With --probe, probes them all at once and tells which answer.",
+     0},
+    {TVerb::Read, "read", "read [--port P] [-o FILE]",
+     "Finds the logger and writes its settings as a settings file, to FILE or\n"
+     "to stdout.",
+     0},
+    {TVerb::Write, "write", "write FILE [--port P] [--with-identity] [--with-calibration] [--backup-dir DIR]",
+     "Reads the logger, keeps what it held as a backup, lays FILE over it, runs\n"
+     "the window's checks, writes it with the computer's clock in the chosen time\n"
+     "zone, then reads the logger back and compares every setting written.\n"
+     "Identity (serial number, device ID) and calibration stay as the logger has\n"
+     "them unless asked.",
+     1},
+    {TVerb::Diff, "diff", "diff FILE [--port P] [--with-identity] [--with-calibration]",
+     "Shows the settings that writing FILE would change, by name, the logger's\n"
+     "value first. Exit status 0 when there are none, 1 when there are.",
+     1},
+    {TVerb::Restore, "restore", "restore BACKUP [--port P] [--force] [--backup-dir DIR]",
+     "Writes a backup back whole, identity and calibration included, after a\n"
+     "backup of its own, and verifies it. Refused when the backup is of another\n"
+     "logger, unless --force.",
+     1},
+}};
+
+const QString Program = QStringLiteral("loggerctl");
+
+QString ExitStatusText()
+{
+    return QStringLiteral("Exit status: 0 success (diff: no differences); 1 the logger answered wrongly or\n"
+                          "not at all, or verify found a difference (diff: differences found); 2 bad\n"
+                          "input: an unusable file, a failed check, a bad option; 3 no logger found.\n");
+}
+
+QString ProgramHelp()
+{
+    QString text = QStringLiteral("Usage: loggerctl COMMAND [OPTIONS]\n\n"
+                                  "Reads a temperature and humidity data logger on a serial port into a settings\n"
+                                  "file, writes a settings file to it and verifies every setting, and keeps a\n"
+                                  "backup of what it held.\n\nCommands:\n");
+    for (const TVerbInfo &verb : Verbs)
+        text += QStringLiteral("  loggerctl %1\n").arg(QLatin1String(verb.Synopsis));
+    return text
+           + QStringLiteral("\nWithout --port every candidate port is probed at once. Data go to stdout,\n"
+                            "messages to stderr. loggerctl COMMAND --help describes a command.\n\n")
+           + ExitStatusText();
+}
+
+struct TOptions {
+    QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("This help.")};
+    QCommandLineOption Port{QStringLiteral("port"), QStringLiteral("The logger's port; no other port is probed."),
+                            QStringLiteral("P")};
+    QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The file to write; stdout without it."), QStringLiteral("FILE")};
+    QCommandLineOption Probe{QStringLiteral("probe"), QStringLiteral("Probe every port and tell which answer.")};
+    QCommandLineOption Identity{QStringLiteral("with-identity"),
+                                QStringLiteral("Write the file's serial number and device ID too.")};
+    QCommandLineOption Calibration{QStringLiteral("with-calibration"),
+                                   QStringLiteral("Write the file's calibration values too.")};
+    QCommandLineOption BackupDir{QStringLiteral("backup-dir"),
+                                 QStringLiteral("Keep the backup in DIR rather than in the per-user data folder."),
+                                 QStringLiteral("DIR")};
+    QCommandLineOption Force{QStringLiteral("force"), QStringLiteral("Restore a backup of another logger.")};
+};
+
+QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
+{
+    switch (Verb) {
+    case TVerb::Ports: return {O.Help, O.Probe};
+    case TVerb::Read: return {O.Help, O.Port, O.Output};
+    case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir};
+    case TVerb::Diff: return {O.Help, O.Port, O.Identity, O.Calibration};
+    case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir};
+    }
+    return {O.Help};
+}
+
+QString VerbHelp(const TVerbInfo &Verb, const QList<QCommandLineOption> &Options)
+{
+    QString text = QStringLiteral("Usage: loggerctl %1\n\n%2\n\nOptions:\n")
+                       .arg(QLatin1String(Verb.Synopsis), QLatin1String(Verb.Description));
+    for (const QCommandLineOption &option : Options) {
+        QStringList names;
+        for (const QString &name : option.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString left = names.join(QStringLiteral(", "));
+        if (!option.valueName().isEmpty())
+            left += QLatin1Char(' ') + option.valueName();
+        text += QStringLiteral("  %1  %2\n").arg(left, -22).arg(option.description());
+    }
+    return text + QLatin1Char('\n') + ExitStatusText();
+}
+
+bool Has(const QList<QCommandLineOption> &Options, const QCommandLineOption &Option)
+{
+    for (const QCommandLineOption &o : Options)
+        if (o.names() == Option.names())
+            return true;
+    return false;
+}
+
+TParsedCommandLine UsageError(const QString &Message, const QString &HelpOn)
+{
+    return {std::nullopt, Message + QStringLiteral(" (%1 --help)").arg(HelpOn), TExitStatus::BadInput};
+}
+
+} // namespace
+
+TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString &Version)
+{
+    const QString first = Arguments.value(1);
+    if (first.isEmpty())
+        return UsageError(QStringLiteral("no command given"), Program);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help"))
+        return {std::nullopt, ProgramHelp(), TExitStatus::Success};
+    if (first == QLatin1String("--version"))
+        return {std::nullopt, QStringLiteral("loggerctl %1\n").arg(Version), TExitStatus::Success};
+
+    const TVerbInfo *verb = nullptr;
+    for (const TVerbInfo &v : Verbs)
+        if (first == QLatin1String(v.Name))
+            verb = &v;
+    if (!verb)
+        return UsageError(QStringLiteral("unknown command \"%1\"").arg(first), Program);
+
+    const QString helpOn = Program + QLatin1Char(' ') + QLatin1String(verb->Name);
+    const TOptions o;
+    const QList<QCommandLineOption> options = VerbOptions(verb->Verb, o);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(options);
+    if (!parser.parse(QStringList{Arguments.first()} + Arguments.mid(2)))
+        return UsageError(helpOn + QStringLiteral(": ") + parser.errorText(), helpOn);
+    if (parser.isSet(o.Help))
+        return {std::nullopt, VerbHelp(*verb, options), TExitStatus::Success};
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != verb->Files) {
+        const QString problem = files.size() < verb->Files ? QStringLiteral("%1 needs a file").arg(helpOn)
+                                                           : QStringLiteral("%1: unexpected argument \"%2\"")
+                                                                 .arg(helpOn, files.value(verb->Files));
+        return UsageError(problem, helpOn);
+    }
+    TCommand command;
+    command.Verb = verb->Verb;
+    command.File = files.value(0);
+    const auto value = [&](const QCommandLineOption &option) {
+        return Has(options, option) ? parser.value(option) : QString();
+    };
+    const auto flag = [&](const QCommandLineOption &option) { return Has(options, option) && parser.isSet(option); };
+    command.Port = value(o.Port);
+    command.Output = value(o.Output);
+    command.BackupDir = value(o.BackupDir);
+    command.Probe = flag(o.Probe);
+    command.WithIdentity = flag(o.Identity);
+    command.WithCalibration = flag(o.Calibration);
+    command.Force = flag(o.Force);
+    for (const QCommandLineOption &option : {o.Port, o.Output, o.BackupDir}) {
+        if (Has(options, option) && parser.isSet(option) && parser.value(option).isEmpty())
+            return UsageError(QStringLiteral("%1: --%2 needs a value").arg(helpOn, option.names().last()), helpOn);
+    }
+    return {command, QString(), TExitStatus::Success};
+}

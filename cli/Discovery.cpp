@@ -1,0 +1,90 @@
+#include "Discovery.h"
+
+#include "EventWait.h"
+#include "LoggerLine.h"
+
+#include <algorithm>
+#include <memory>
+
+TPortAnswer JudgeAnswer(const std::vector<std::uint8_t> &Block)
+{
+    if (!CheckFrame(Block.data(), Block.size()))
+        return TPortAnswer::Damaged;
+    if (Block[2] != CmdParameterRecord)
+        return TPortAnswer::OtherFrame;
+    return Block.size() == FrameBufferSize ? TPortAnswer::Record : TPortAnswer::Damaged;
+}
+
+const TPortResult *TDiscovery::Found() const
+{
+    const auto it = std::find_if(Ports.begin(), Ports.end(),
+                                 [](const TPortResult &p) { return p.Answer == TPortAnswer::Record; });
+    return it == Ports.end() ? nullptr : &*it;
+}
+
+QStringList TDiscovery::With(TPortAnswer Answer) const
+{
+    QStringList names;
+    for (const TPortResult &p : Ports)
+        if (p.Answer == Answer)
+            names << p.Port;
+    return names;
+}
+
+TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit)
+{
+    const auto start = std::chrono::steady_clock::now();
+    TEventWait wait;
+    std::vector<std::unique_ptr<TLoggerLine>> lines;
+    TDiscovery result;
+    for (const QString &port : Ports) {
+        lines.push_back(std::make_unique<TLoggerLine>(port, wait));
+        TPortResult entry{port};
+        switch (lines.back()->Open()) {
+        case TOpenResult::Opened: break;
+        case TOpenResult::Denied: entry.Answer = TPortAnswer::Denied; break;
+        case TOpenResult::Failed: entry.Answer = TPortAnswer::CannotOpen; break;
+        }
+        result.Ports.push_back(entry);
+    }
+    const auto open = [&](std::size_t i) { return lines[i]->IsOpen(); };
+
+    TEventWait::Pause(TLoggerLine::SettleWait);
+    bool anyProbe = false;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (open(i))
+            anyProbe |= lines[i]->Send(ProbeRequest.data(), ProbeRequest.size());
+
+    // The first block of a port is its answer, whatever it holds.
+    const auto settled = [&] {
+        bool all = true;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (!open(i))
+                continue;
+            const auto &answer = lines[i]->Answer();
+            if (!answer)
+                all = false;
+            else if (End == TProbeEnd::FirstRecord && JudgeAnswer(*answer) == TPortAnswer::Record)
+                return true;
+        }
+        return all;
+    };
+    if (anyProbe)
+        wait.Until(settled, Limit);
+    result.Searched = std::chrono::steady_clock::now() - start;
+
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!open(i))
+            continue;
+        TPortResult &entry = result.Ports[i];
+        if (const auto &answer = lines[i]->Answer()) {
+            entry.Answer = JudgeAnswer(*answer);
+            if (entry.Answer == TPortAnswer::Record)
+                std::copy(answer->begin(), answer->end(), entry.Record.begin());
+        }
+        lines[i]->Close();
+    }
+    if (!lines.empty())
+        TEventWait::Pause(TLoggerLine::SettleWait);
+    return result;
+}

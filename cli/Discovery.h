@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Frame.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+// Finding the logger fast: every candidate port is opened and probed at once,
+// each on a serial component of its own, instead of one port every three
+// seconds as the window walks them.
+
+enum class TPortAnswer {
+    Record,      // a sound parameter record
+    NoAnswer,
+    Damaged,     // a block that fails the frame check, or a record cut short
+    OtherFrame,  // a sound frame that is no parameter record
+    Denied,      // the user may not open the port
+    CannotOpen,  // missing, or in use by another program
+};
+
+struct TPortResult {
+    QString Port;
+    TPortAnswer Answer = TPortAnswer::NoAnswer;
+    TFrameBuffer Record {};  // for Record only
+};
+
+enum class TProbeEnd {
+    FirstRecord,  // the first sound record wins; the other ports are closed
+    EveryPort,    // every port answers or its time runs out
+};
+
+struct TDiscovery {
+    std::vector<TPortResult> Ports;  // in the order given
+    // From the first open until the answers were in: the first sound record,
+    // or every answer, or the limit; the closing of the ports is not counted.
+    std::chrono::steady_clock::duration Searched {};
+    // The winner, or none: of two loggers that answered by the same moment,
+    // the first in the list, as the window's walk would have it.
+    const TPortResult *Found() const;
+    QStringList With(TPortAnswer Answer) const;
+};
+
+// Each port has this long after its probe to answer, as long as a tick of the
+// window's walk gives it.
+constexpr std::chrono::milliseconds AnswerLimit{3000};
+
+TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit = AnswerLimit);
+
+// What a received block is, judged as the window judges it, save that a
+// record must be whole: a short one would leave the rest of the settings to
+// whatever the buffer held.
+TPortAnswer JudgeAnswer(const std::vector<std::uint8_t> &Block);

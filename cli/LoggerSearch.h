@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Frame.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class TProgress;
+
+struct TFoundLogger {
+    QString Port;
+    TFrameBuffer Record {};
+};
+
+// The candidate ports in the window's order; replaced by tests.
+using TPortLister = std::function<QStringList()>;
+QStringList CandidatePorts();
+
+// The logger on Port, or on the first candidate port that answers with a
+// sound record when Port is empty. Throws ECtlError: no logger, or, on a
+// named port, a logger that answered wrongly.
+TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgress &Progress);
+
+// The record of the logger on Port, read again. Throws ECtlError (logger
+// fault) when none comes.
+TFrameBuffer ReadBack(const QString &Port);

@@ -1,0 +1,30 @@
+#include "Progress.h"
+
+#include "Console.h"
+
+namespace {
+constexpr int ShowAfterMs = 1000;
+}
+
+TProgress::TProgress()
+{
+    FDelay.setSingleShot(true);
+    QObject::connect(&FDelay, &QTimer::timeout, [this] {
+        FShown = true;
+        if (!FText.isEmpty())
+            Console::ShowProgress(FText);
+    });
+    FDelay.start(ShowAfterMs);
+}
+
+TProgress::~TProgress()
+{
+    Console::ClearProgress();
+}
+
+void TProgress::Phase(const QString &Text)
+{
+    FText = Text;
+    if (FShown)
+        Console::ShowProgress(Text);
+}

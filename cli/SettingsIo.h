@@ -1,0 +1,20 @@
+#pragma once
+
+#include "SettingsFile.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <string>
+
+// Settings files on disk. Every failure is an ECtlError with bad input, whose
+// message names the file.
+
+// Read and checked whole, before any port is opened.
+TSettingsFile LoadSettingsFile(const QString &Path);
+
+// All of Text or nothing: a file that was there stays as it was on failure.
+void SaveTextFile(const QString &Path, const std::string &Text);
+
+// As a settings file writes a time: 2026-12-08T17:05:00Z.
+std::string SettingsTime(const QDateTime &Utc);

@@ -1,0 +1,47 @@
+#include "Verbs.h"
+
+#include "Console.h"
+#include "DeniedPortsAdvice.h"
+#include "Discovery.h"
+#include "Progress.h"
+#include "RecordDecoder.h"
+
+namespace {
+
+QString Describe(const TPortResult &Port)
+{
+    switch (Port.Answer) {
+    case TPortAnswer::Record:
+        return QStringLiteral("logger %1").arg(QString::fromStdString(SerialNumberText(Port.Record)));
+    case TPortAnswer::NoAnswer: return QStringLiteral("no answer");
+    case TPortAnswer::Damaged: return QStringLiteral("damaged answer (Data Check Error)");
+    case TPortAnswer::OtherFrame: return QStringLiteral("a frame that is no parameter record");
+    case TPortAnswer::Denied: return QStringLiteral("permission denied");
+    case TPortAnswer::CannotOpen: return QStringLiteral("cannot open: missing or in use");
+    }
+    return {};
+}
+
+} // namespace
+
+TExitStatus RunPorts(const TCommand &Command, TContext &Context)
+{
+    const QStringList ports = Context.Candidates();
+    if (!Command.Probe) {
+        for (const QString &port : ports)
+            Console::Data((port + QLatin1Char('\n')).toStdString());
+        return TExitStatus::Success;
+    }
+    Context.Progress->Phase(QStringLiteral("probing %1 ports...").arg(ports.size()));
+    const TDiscovery discovery = ProbePorts(ports, TProbeEnd::EveryPort);
+    qsizetype width = 0;
+    for (const QString &port : ports)
+        width = std::max(width, port.size());
+    for (const TPortResult &port : discovery.Ports)
+        Console::Data(QStringLiteral("%1  %2\n").arg(port.Port, -int(width)).arg(Describe(port)).toStdString());
+    if (discovery.Found())
+        return TExitStatus::Success;
+    const QStringList denied = discovery.With(TPortAnswer::Denied);
+    Console::Message(denied.isEmpty() ? QStringLiteral("no logger answered") : DeniedPortsAdvice(denied));
+    return TExitStatus::NoLogger;
+}

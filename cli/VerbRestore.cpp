@@ -1,0 +1,19 @@
+#include "Verbs.h"
+
+#include "RecordDecoder.h"
+#include "SettingsIo.h"
+#include "WriteAndVerify.h"
+
+TExitStatus RunRestore(const TCommand &Command, TContext &Context)
+{
+    const TSettingsFile backup = LoadSettingsFile(Command.File);
+    const TFoundLogger logger = FindLogger(Command.Port, Context.Candidates, *Context.Progress);
+    const std::string &backupSerial = backup.Values.at(SettingIndex("Serial Number")).front();
+    const std::string loggerSerial = SerialNumberText(logger.Record);
+    if (backupSerial != loggerSerial && !Command.Force)
+        throw ECtlError(TExitStatus::BadInput,
+                        Command.File.toStdString() + " holds the settings of the logger " + backupSerial
+                            + ", but the logger on " + logger.Port.toStdString() + " is " + loggerSerial
+                            + "; nothing was written (--force restores it anyway)");
+    return WriteAndVerify(logger, {Command.File, backup.Values, TScopes::All(), Command.BackupDir}, Context);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "LoggerEmulator.h"
+#include "PrivateRuntime.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// loggerctl run as a program, the way a script runs it, against loggers
+// emulated in this process on pseudo-terminals of a private port map.
+
+struct TCtlRun {
+    int Status = -1;
+    QString Out;
+    QString Err;
+};
+
+// Extra holds NAME=VALUE pairs for the program's environment.
+inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {}, int LimitMs = 60000)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &pair : Extra)
+        environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(LOGGERCTL), Arguments);
+    TCtlRun run;
+    if (!process.waitForFinished(LimitMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        run.Err = QStringLiteral("loggerctl did not end normally: ") + QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+    run.Status = process.exitCode();
+    run.Out = QString::fromUtf8(process.readAllStandardOutput());
+    run.Err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+inline std::unique_ptr<TLoggerEmulator> StartLogger(const QString &Name, TFaultMode Fault = TFaultMode::None)
+{
+    auto logger = std::make_unique<TLoggerEmulator>(Name.toStdString());
+    logger->SetFaultMode(Fault);
+    std::string error;
+    if (!logger->Start(&error))
+        qFatal("cannot start the logger emulator: %s", error.c_str());
+    return logger;
+}
+
+inline bool IsWriteFrame(const TLoggerEmulator::TBytes &Block)
+{
+    return Block.size() == FrameBufferSize && Block[2] == CmdParameterWrite;
+}
+
+inline std::size_t WriteFrames(const TLoggerEmulator &Logger)
+{
+    std::size_t n = 0;
+    for (const auto &block : Logger.ReceivedFrames())
+        n += IsWriteFrame(block);
+    return n;
+}

@@ -1,0 +1,117 @@
+#include "CommandLine.h"
+
+#include <QTest>
+
+// What a script types and what loggerctl makes of it: the verb and its
+// options, or a usage error with status 2 before anything is opened.
+class TestCtlCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parses_data();
+    void parses();
+    void helpAndVersion_data();
+    void helpAndVersion();
+};
+
+namespace {
+
+// The parsed command in one line, to compare a row against.
+QString Describe(const TCommand &c)
+{
+    static const char *const verbs[] = {"ports", "read", "write", "diff", "restore"};
+    QStringList parts{QLatin1String(verbs[static_cast<int>(c.Verb)])};
+    if (!c.File.isEmpty())
+        parts << QStringLiteral("file=") + c.File;
+    if (!c.Port.isEmpty())
+        parts << QStringLiteral("port=") + c.Port;
+    if (!c.Output.isEmpty())
+        parts << QStringLiteral("output=") + c.Output;
+    if (!c.BackupDir.isEmpty())
+        parts << QStringLiteral("backups=") + c.BackupDir;
+    for (const auto &[on, name] : {std::pair{c.Probe, "probe"}, std::pair{c.WithIdentity, "identity"},
+                                   std::pair{c.WithCalibration, "calibration"}, std::pair{c.Force, "force"}})
+        if (on)
+            parts << QLatin1String(name);
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void TestCtlCommandLine::parses_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("command");  // empty: refused
+    QTest::addColumn<QString>("message");  // part of the usage error
+
+    QTest::newRow("ports") << "ports" << "ports" << "";
+    QTest::newRow("ports --probe") << "ports --probe" << "ports probe" << "";
+    QTest::newRow("read to stdout") << "read" << "read" << "";
+    QTest::newRow("read -o") << "read -o a.toml --port ttyUSB0" << "read port=ttyUSB0 output=a.toml" << "";
+    QTest::newRow("read --output=") << "read --output=a.toml" << "read output=a.toml" << "";
+    QTest::newRow("write with scopes, options first")
+        << "write --with-calibration --port=COM3 f.toml --with-identity --backup-dir B"
+        << "write file=f.toml port=COM3 backups=B identity calibration" << "";
+    QTest::newRow("diff") << "diff f.toml --with-identity" << "diff file=f.toml identity" << "";
+    QTest::newRow("restore --force") << "restore b.toml --force" << "restore file=b.toml force" << "";
+    QTest::newRow("a file named like an option after --") << "write -- --odd.toml" << "write file=--odd.toml" << "";
+
+    QTest::newRow("no command") << "" << "" << "no command given (loggerctl --help)";
+    QTest::newRow("unknown command") << "erase" << "" << "unknown command \"erase\"";
+    QTest::newRow("write without a file") << "write --port P" << "" << "loggerctl write needs a file";
+    QTest::newRow("two files") << "diff a.toml b.toml" << "" << "unexpected argument \"b.toml\"";
+    QTest::newRow("an option of another command") << "read --force" << "" << "Unknown option 'force'";
+    QTest::newRow("restore takes no scopes: it writes everything") << "restore b.toml --with-identity" << ""
+                                                                    << "Unknown option 'with-identity'";
+    QTest::newRow("--port without its value") << "read --port" << "" << "Missing value after '--port'";
+    QTest::newRow("an empty port") << "read --port=" << "" << "--port needs a value";
+}
+
+void TestCtlCommandLine::parses()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, command);
+    QFETCH(QString, message);
+
+    const TParsedCommandLine parsed =
+        ParseCommandLine(QStringList{QStringLiteral("loggerctl")} + arguments.split(u' ', Qt::SkipEmptyParts),
+                         QStringLiteral("1.0.0"));
+    if (command.isEmpty()) {
+        QVERIFY(!parsed.Command);
+        QCOMPARE(parsed.Status, TExitStatus::BadInput);
+        QVERIFY2(parsed.Text.contains(message), qPrintable(parsed.Text));
+    } else {
+        QVERIFY2(parsed.Command, qPrintable(parsed.Text));
+        QCOMPARE(Describe(*parsed.Command), command);
+    }
+}
+
+void TestCtlCommandLine::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QStringList>("contains");
+
+    const QString exitStatus = QStringLiteral("3 no logger found");
+    QTest::newRow("program") << "--help" << QStringList{"loggerctl write FILE", "loggerctl restore BACKUP", exitStatus};
+    QTest::newRow("help word") << "help" << QStringList{"loggerctl ports [--probe]"};
+    QTest::newRow("version") << "--version" << QStringList{"loggerctl 1.0.0"};
+    QTest::newRow("write") << "write --help" << QStringList{"--with-identity", "--backup-dir DIR", exitStatus};
+    QTest::newRow("help wins over a missing file") << "restore -h" << QStringList{"--force"};
+}
+
+void TestCtlCommandLine::helpAndVersion()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QStringList, contains);
+
+    const TParsedCommandLine parsed =
+        ParseCommandLine(QStringList{QStringLiteral("loggerctl")} + arguments.split(u' '), QStringLiteral("1.0.0"));
+    QVERIFY(!parsed.Command);
+    QCOMPARE(parsed.Status, TExitStatus::Success);
+    for (const QString &text : contains)
+        QVERIFY2(parsed.Text.contains(text), qPrintable(parsed.Text));
+}
+
+QTEST_APPLESS_MAIN(TestCtlCommandLine)
+#include "tst_ctl_commandline.moc"
