@@ -1,5 +1,7 @@
 #include "AuditTable.h"
 
+#include "PrintableText.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -10,22 +12,6 @@ struct TColumn {
     QString Title;
     bool Right;  // numbers line up on the right
 };
-
-// A log is read from a file anybody may have edited: a control character in
-// a cell would reach the terminal as a command (clear the screen, rewrite the
-// line above), so each one is shown by its code instead.
-QString Printable(const QString &text)
-{
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
 
 } // namespace
 
@@ -41,9 +27,9 @@ QString FormatAuditTable(const std::vector<TAuditRecord> &records, const QString
         if (!serialNumber.isEmpty() && r.SerialNumber.compare(serialNumber, Qt::CaseInsensitive) != 0)
             continue;
         rows.push_back({QString::number(r.Sequence), r.Time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                        Printable(r.SerialNumber), Printable(r.DeviceId), AuditActionName(r.Action),
+                        PrintableText(r.SerialNumber), PrintableText(r.DeviceId), AuditActionName(r.Action),
                         r.Verified ? QStringLiteral("verified") : QStringLiteral("FAILED"),
-                        QString::number(r.Changes.size()), Printable(r.Operator)});
+                        QString::number(r.Changes.size()), PrintableText(r.Operator)});
     }
     if (rows.empty())
         return {};
