@@ -103,6 +103,34 @@ void TLoggerEmulator::Stop()
     Close();
 }
 
+void TLoggerEmulator::Unplug()
+{
+    FUnplugRequested = true;
+    RequestStop();
+    if (FThread.joinable())
+        FThread.join();
+    Close();
+}
+
+bool TLoggerEmulator::Plug(const std::string &portName, std::string *error)
+{
+    if (FThread.joinable() || FMaster >= 0) {
+        if (error)
+            *error = "already plugged in";
+        return false;
+    }
+    if (!portName.empty()) {
+        std::lock_guard lock(FMutex);
+        FPortName = portName;
+    }
+    return Start(error);
+}
+
+bool TLoggerEmulator::Plugged() const
+{
+    return FPlugged;
+}
+
 bool TLoggerEmulator::Open(std::string *error)
 {
     auto fail = [&](const std::string &message) {
@@ -114,7 +142,9 @@ bool TLoggerEmulator::Open(std::string *error)
     if (FMaster >= 0)
         return fail("already open");
     FStopRequested = false;
+    FUnplugRequested = false;
     FHungUp = false;
+    FAnswering = false;
 
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (FMaster < 0)
@@ -159,6 +189,7 @@ bool TLoggerEmulator::Open(std::string *error)
     std::lock_guard lock(FMutex);
     FSlavePath = path;
     FRegistered = true;
+    FPlugged = true;
     return true;
 }
 
@@ -176,6 +207,7 @@ void TLoggerEmulator::Close()
 {
     Unregister();
     CloseDescriptors();
+    FPlugged = false;
 }
 
 void TLoggerEmulator::CloseDescriptors()
@@ -200,6 +232,10 @@ void TLoggerEmulator::Serve()
     bool lineFull = false;
 
     for (;;) {
+        if (FUnplugRequested) {
+            HangUp();
+            return;
+        }
         auto now = TSteadyClock::now();
         const bool stopping = FStopRequested.load();
         if (stopping && (openers == 0 || now >= lastWrite + Linger))
@@ -280,6 +316,7 @@ void TLoggerEmulator::Serve()
                 answer.Next = end;
             }
         }
+        FAnswering = answer.Pending();
     }
 }
 
@@ -329,6 +366,7 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
         const std::uint8_t command = request[2];
         if (command == CmdReadRequest) {
             reply.assign(FRecord.begin(), FRecord.end());
+            ++FReadsSinceWrite;
         } else if (command == CmdParameterWrite && request.size() == FrameBufferSize) {
             TFrameBuffer frame;
             std::copy(request.begin(), request.end(), frame.begin());
@@ -336,10 +374,14 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
                 FClockBase = *ToSeconds(*time);
                 FClockSetAt = now;
             }
+            ++FStoredWrites;
+            FReadsSinceWrite = 0;
             reply.assign(SaveAck.begin(), SaveAck.end());
         } else {
             return true;
         }
+        if (fault != TFaultMode::Silent)
+            FAnswering = true;
     }
     if (fault != TFaultMode::Silent)
         Schedule(answer, std::move(reply), fault, start);
@@ -391,10 +433,12 @@ void TLoggerEmulator::HangUp()
     Log("hang-up", nullptr, 0);
     CloseFd(FMaster);
     CloseFd(FSlave);
+    FAnswering = false;
     // A pseudo-terminal number is soon reused; a link left behind would point
     // at somebody else's line.
     Unregister();
     FHungUp = true;
+    FPlugged = false;
 }
 
 void TLoggerEmulator::Unregister()
@@ -434,6 +478,7 @@ void TLoggerEmulator::Log(std::string_view direction, const std::uint8_t *bytes,
 
 std::string TLoggerEmulator::PortName() const
 {
+    std::lock_guard lock(FMutex);
     return FPortName;
 }
 
@@ -452,6 +497,23 @@ std::vector<TLoggerEmulator::TBytes> TLoggerEmulator::ReceivedFrames() const
 {
     std::lock_guard lock(FMutex);
     return FReceived;
+}
+
+std::size_t TLoggerEmulator::StoredWrites() const
+{
+    std::lock_guard lock(FMutex);
+    return FStoredWrites;
+}
+
+std::size_t TLoggerEmulator::ReadsSinceWrite() const
+{
+    std::lock_guard lock(FMutex);
+    return FReadsSinceWrite;
+}
+
+bool TLoggerEmulator::Answering() const
+{
+    return FAnswering;
 }
 
 TFrameBuffer TLoggerEmulator::ParameterRecord() const
