@@ -5,6 +5,7 @@
 #include "Verify.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -275,6 +276,12 @@ bool CellsKeepToOneLine(QTextDocument &doc)
 
 bool WriteConfigurationRecord(const TConfigurationRecordData &data, const QString &pdfPath, QString *error)
 {
+    // Without a font the page comes out blank, which would pass for a record.
+    if (!QFontMetricsF(TManualRenderer::Font(Sizes[0])).inFont(u'A')) {
+        if (error)
+            *error = QStringLiteral("cannot print the configuration record: no font is installed");
+        return false;
+    }
     const TContent content = Content(data);
     std::optional<qreal> onePage;
     for (const qreal size : Sizes) {

@@ -92,7 +92,7 @@ qreal TManualRenderer::Pt(qreal points) const
     return points * FScale * Resolution / 72.0;
 }
 
-QFont TManualRenderer::Font(qreal points) const
+QFont TManualRenderer::Font(qreal points)
 {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);

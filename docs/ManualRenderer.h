@@ -23,7 +23,7 @@ public:
     TManualRenderer(const QString &pdfPath, const TPrintStyle &style = {});
 
     QTextDocument &Document() { return FDoc; }
-    QFont Font(qreal points) const;
+    static QFont Font(qreal points);
     // The width the text is laid out to, in the document's units.
     qreal TextWidth() const;
 

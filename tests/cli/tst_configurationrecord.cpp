@@ -4,11 +4,14 @@
 #include "Verify.h"
 #include "WriteFrame.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 // The printed record as the paperwork needs it: one page, and every setting
 // with its value readable as text, next to its name.
@@ -23,6 +26,7 @@ private slots:
     void guiOnlyForTheVerbsThatPrint_data();
     void guiOnlyForTheVerbsThatPrint();
     void fileName();
+    void noFontNoRecord();
 
 private:
     QTemporaryDir FDir;
@@ -222,8 +226,43 @@ void TestConfigurationRecord::fileName()
              QStringLiteral("A_5_____-20261208T170500Z.pdf"));
 }
 
+void TestConfigurationRecord::noFontNoRecord()
+{
+    if (QSysInfo::productType() == QLatin1String("windows"))
+        QSKIP("fontconfig is how Linux finds its fonts");
+    // A machine without fonts draws the page without text; that must fail
+    // rather than pass for a record. This program again, with no fonts.
+    QFile config(FDir.filePath(QStringLiteral("fonts.conf")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig><cachedir>"
+                 + QFile::encodeName(FDir.filePath(QStringLiteral("fonts"))) + "</cachedir></fontconfig>\n");
+    config.close();
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FONTCONFIG_FILE"), config.fileName());
+    program.setProcessEnvironment(environment);
+    const QString pdf = FDir.filePath(QStringLiteral("no font.pdf"));
+    program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), pdf});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY2(program.readAllStandardError().contains("no font is installed"), "no message");
+    QVERIFY(!QFile::exists(pdf));
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 3 && qstrcmp(argv[1], "--write") == 0) {
+        int count = 2;
+        char *args[] = {argv[0], const_cast<char *>("report"), nullptr};
+        const auto app = MakeApplication(count, args);
+        TConfigurationRecordData data;
+        data.Record = RecordOf(QStringLiteral("edtSerialNumber=A05123456; edtDeviceID=1A2B3C4D"));
+        QString error;
+        if (WriteConfigurationRecord(data, QString::fromLocal8Bit(argv[2]), &error))
+            return 0;
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
     // As loggerctl makes its application: offscreen, whatever display is set.
     std::vector<char *> args(argv, argv + argc);
     char report[] = "report";
