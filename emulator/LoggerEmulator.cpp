@@ -104,6 +104,34 @@ void TLoggerEmulator::Stop()
     Close();
 }
 
+void TLoggerEmulator::Unplug()
+{
+    FUnplugRequested = true;
+    RequestStop();
+    if (FThread.joinable())
+        FThread.join();
+    Close();
+}
+
+bool TLoggerEmulator::Plug(const std::string &portName, std::string *error)
+{
+    if (FThread.joinable() || FMaster >= 0) {
+        if (error)
+            *error = "already plugged in";
+        return false;
+    }
+    if (!portName.empty()) {
+        std::lock_guard lock(FMutex);
+        FPortName = portName;
+    }
+    return Start(error);
+}
+
+bool TLoggerEmulator::Plugged() const
+{
+    return FPlugged;
+}
+
 bool TLoggerEmulator::Open(std::string *error)
 {
     auto fail = [&](const std::string &message) {
@@ -115,7 +143,9 @@ bool TLoggerEmulator::Open(std::string *error)
     if (FMaster >= 0)
         return fail("already open");
     FStopRequested = false;
+    FUnplugRequested = false;
     FHungUp = false;
+    FAnswering = false;
 
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (FMaster < 0)
@@ -160,6 +190,7 @@ bool TLoggerEmulator::Open(std::string *error)
     std::lock_guard lock(FMutex);
     FSlavePath = path;
     FRegistered = true;
+    FPlugged = true;
     return true;
 }
 
@@ -177,6 +208,7 @@ void TLoggerEmulator::Close()
 {
     Unregister();
     CloseDescriptors();
+    FPlugged = false;
 }
 
 void TLoggerEmulator::CloseDescriptors()
@@ -201,6 +233,10 @@ void TLoggerEmulator::Serve()
     bool lineFull = false;
 
     for (;;) {
+        if (FUnplugRequested) {
+            HangUp();
+            return;
+        }
         auto now = TSteadyClock::now();
         const bool stopping = FStopRequested.load();
         if (stopping && (openers == 0 || now >= lastWrite + Linger))
@@ -281,6 +317,7 @@ void TLoggerEmulator::Serve()
                 answer.Next = end;
             }
         }
+        FAnswering = answer.Pending();
     }
 }
 
@@ -330,6 +367,7 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
         const std::uint8_t command = request[2];
         if (command == CmdReadRequest) {
             reply.assign(FRecord.begin(), FRecord.end());
+            ++FReadsSinceWrite;
         } else if (command == CmdParameterWrite && request.size() == FrameBufferSize) {
             TFrameBuffer frame;
             std::copy(request.begin(), request.end(), frame.begin());
@@ -343,10 +381,14 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
                 ++FRecord[LogIntervalMinutesOffset];
                 SealRecord(FRecord);
             }
+            ++FStoredWrites;
+            FReadsSinceWrite = 0;
             reply.assign(SaveAck.begin(), SaveAck.end());
         } else {
             return true;
         }
+        if (fault != TFaultMode::Silent)
+            FAnswering = true;
     }
     if (fault != TFaultMode::Silent)
         Schedule(answer, std::move(reply), fault, start);
@@ -398,10 +440,12 @@ void TLoggerEmulator::HangUp()
     Log("hang-up", nullptr, 0);
     CloseFd(FMaster);
     CloseFd(FSlave);
+    FAnswering = false;
     // A pseudo-terminal number is soon reused; a link left behind would point
     // at somebody else's line.
     Unregister();
     FHungUp = true;
+    FPlugged = false;
 }
 
 void TLoggerEmulator::Unregister()
@@ -441,6 +485,7 @@ void TLoggerEmulator::Log(std::string_view direction, const std::uint8_t *bytes,
 
 std::string TLoggerEmulator::PortName() const
 {
+    std::lock_guard lock(FMutex);
     return FPortName;
 }
 
@@ -459,6 +504,23 @@ std::vector<TLoggerEmulator::TBytes> TLoggerEmulator::ReceivedFrames() const
 {
     std::lock_guard lock(FMutex);
     return FReceived;
+}
+
+std::size_t TLoggerEmulator::StoredWrites() const
+{
+    std::lock_guard lock(FMutex);
+    return FStoredWrites;
+}
+
+std::size_t TLoggerEmulator::ReadsSinceWrite() const
+{
+    std::lock_guard lock(FMutex);
+    return FReadsSinceWrite;
+}
+
+bool TLoggerEmulator::Answering() const
+{
+    return FAnswering;
 }
 
 TFrameBuffer TLoggerEmulator::ParameterRecord() const

@@ -37,7 +37,9 @@ std::string_view FaultModeName(TFaultMode mode);
 // A logger at the far end of a pseudo-terminal registered in the port map.
 // Either Start() it on its own thread, or Open(), Serve() on the calling thread
 // and Close(). Accessors, setters and RequestStop() may be called from any
-// thread while it serves.
+// thread while it serves. A logger started on its own thread can be unplugged
+// and plugged in again, on the same port name or another, like a logger on a
+// USB cable; it keeps its settings and its clock meanwhile.
 class TLoggerEmulator
 {
 public:
@@ -70,6 +72,13 @@ public:
     bool Start(std::string *error = nullptr);
     void Stop();
 
+    // Pulls the cable: the line hangs up at once, bytes on their way are
+    // lost, and the port's registration goes.
+    void Unplug();
+    // Start() on portName, or on the last name when it is empty.
+    bool Plug(const std::string &portName = {}, std::string *error = nullptr);
+    bool Plugged() const;
+
     bool Open(std::string *error = nullptr);
     // Serves until RequestStop() or a vanish fault.
     void Serve();
@@ -83,6 +92,12 @@ public:
 
     // Every block received so far, sound or not, in arrival order.
     std::vector<TBytes> ReceivedFrames() const;
+    // Write frames stored, and probes answered since the last of them: a
+    // tool that verifies reads the logger back after it wrote.
+    std::size_t StoredWrites() const;
+    std::size_t ReadsSinceWrite() const;
+    // An answer is on its way: counted above, not yet all on the line.
+    bool Answering() const;
 
     TFrameBuffer ParameterRecord() const;
     void SetParameterRecord(const TFrameBuffer &record);
@@ -114,7 +129,7 @@ private:
     void Log(std::string_view direction, const std::uint8_t *bytes, std::size_t size) const;
     void CloseDescriptors();
 
-    const std::string FPortName;
+    std::string FPortName;       // changed under FMutex, and only while unplugged
     std::string FSlavePath;      // written by Open() only, before serving starts
     int FMaster = -1;
     int FSlave = -1;             // held so that the master never sees a hang-up between the tool's opens
@@ -122,7 +137,12 @@ private:
     int FWakeRead = -1;
     std::atomic<int> FWakeWrite{-1};  // read by RequestStop(), maybe in a signal handler
     std::atomic<bool> FStopRequested{false};
+    std::atomic<bool> FUnplugRequested{false};
     std::atomic<bool> FHungUp{false};
+    std::atomic<bool> FPlugged{false};
+    // Set with the counters, under FMutex, so that whoever sees a request
+    // counted sees its answer on the way.
+    std::atomic<bool> FAnswering{false};
     std::atomic<bool> FLogging{false};
     std::thread FThread;
     std::mt19937 FRandom{std::random_device{}()};
@@ -130,6 +150,8 @@ private:
     mutable std::mutex FMutex;   // guards everything below
     bool FRegistered = false;
     std::vector<TBytes> FReceived;
+    std::size_t FStoredWrites = 0;
+    std::size_t FReadsSinceWrite = 0;
     TFrameBuffer FRecord;
     std::chrono::sys_seconds FClockBase{};
     TSteadyClock::time_point FClockSetAt{};

@@ -1,10 +1,12 @@
 #include "LoggerEmulator.h"
+#include "LoggerSeries.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -20,6 +22,91 @@ int Fail(const QString &message)
 {
     std::fprintf(stderr, "logger-emulator: %s\n", qPrintable(message));
     return 2;
+}
+
+// The name's number counted up by n (ttyLOGGER0, ttyLOGGER1...), or n + 1
+// put after a name without one.
+std::string CountedName(const std::string &name, std::size_t n)
+{
+    std::size_t digits = name.size();
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9')
+        --digits;
+    if (digits == name.size())
+        return name + std::to_string(n + 1);
+    return name.substr(0, digits) + std::to_string(std::stoull(name.substr(digits)) + n);
+}
+
+struct TSeriesOptions {
+    std::size_t Count = 0;
+    std::chrono::milliseconds SwapAfter{0};
+    bool SwapWhenWritten = false;
+    std::chrono::milliseconds Gap{1000};
+    bool OnePortEach = false;
+};
+
+// After a logger has answered the read-back of its write, the tool still
+// prints its line and closes the port: the technician gives it a moment.
+constexpr std::chrono::milliseconds SettleAfterWrite{1000};
+
+// The loggers plugged in one after another, each unplugged on SIGUSR1, after
+// SwapAfter or once written; the program ends after the last, or on SIGINT,
+// SIGTERM or SIGHUP.
+int RunSeries(const TSeriesOptions &options, const std::string &name, const std::string &firstSerial,
+              const std::function<void(TLoggerEmulator &)> &configure)
+{
+    std::unique_ptr<TLoggerSeries> series;
+    try {
+        series = std::make_unique<TLoggerSeries>(firstSerial, options.Count);
+    } catch (const std::invalid_argument &e) {
+        return Fail(QString::fromStdString(e.what()));
+    }
+    std::vector<TPlugStep> steps;
+    for (std::size_t i = 0; i < series->Size(); ++i) {
+        configure((*series)[i]);
+        if (i > 0)
+            steps.push_back(TPlugStep::Pause(options.Gap));
+        steps.push_back(TPlugStep::PlugIn(i, options.OnePortEach ? CountedName(name, i) : name));
+        if (options.SwapWhenWritten) {
+            steps.push_back(TPlugStep::WaitWritten(i, options.SwapAfter));
+            steps.push_back(TPlugStep::Pause(SettleAfterWrite));
+        } else {
+            steps.push_back(TPlugStep::Pause(options.SwapAfter));
+        }
+        steps.push_back(TPlugStep::Unplugging(i));
+    }
+
+    // The signals are taken by this thread alone, so they are blocked before
+    // the loggers' threads start and inherit the mask.
+    sigset_t awaited;
+    sigemptyset(&awaited);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
+        sigaddset(&awaited, signal);
+    pthread_sigmask(SIG_BLOCK, &awaited, nullptr);
+
+    const auto report = [&series](const TPlugStep &step, const TLoggerEmulator &logger) {
+        const std::string serial = series->SerialNumber(step.Logger);
+        if (step.Action == TPlugStep::TAction::Plug)
+            std::printf("logger-emulator: port %s is %s (%s)\n", logger.PortName().c_str(), logger.SlavePath().c_str(),
+                        serial.c_str());
+        else
+            std::printf("logger-emulator: unplugged %s from %s\n", serial.c_str(), logger.PortName().c_str());
+        std::fflush(stdout);
+    };
+    TPlugSchedule schedule(*series, std::move(steps), report);
+    schedule.Start();
+    const timespec look{0, 200 * 1000 * 1000};
+    while (!schedule.Finished()) {
+        const int signal = sigtimedwait(&awaited, nullptr, &look);
+        if (signal == SIGUSR1)
+            schedule.Skip();
+        else if (signal > 0)
+            break;
+    }
+    schedule.Stop();
+    series->UnplugAll();
+    if (!schedule.Failure().empty())
+        return Fail(QString::fromStdString(schedule.Failure()));
+    return 0;
 }
 
 } // namespace
@@ -50,28 +137,73 @@ int main(int argc, char *argv[])
                        "wrong-byte or not-stored."),
         QStringLiteral("mode"), QStringLiteral("none"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Print every frame in hex on stderr."));
-    parser.addOptions({name, serial, delay, fault, log});
+    const QCommandLineOption series(QStringLiteral("series"),
+                                    QStringLiteral("Plug in N loggers one after another, their serial numbers "
+                                                   "counting up from --serial; SIGUSR1 unplugs the one plugged in."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption swapAfter(QStringLiteral("swap-after"),
+                                       QStringLiteral("In a series, unplug each logger this long after it was "
+                                                      "plugged in."),
+                                       QStringLiteral("seconds"));
+    const QCommandLineOption swapWhenWritten(
+        QStringLiteral("swap-when-written"),
+        QStringLiteral("In a series, unplug each logger a second after it was written and read back."));
+    const QCommandLineOption gap(QStringLiteral("plug-gap"),
+                                 QStringLiteral("In a series, the time between one logger and the next, in "
+                                                "milliseconds (default 1000)."),
+                                 QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption onePortEach(QStringLiteral("one-port-each"),
+                                         QStringLiteral("In a series, each logger on a port name of its own, the "
+                                                        "name's number counted up."));
+    parser.addOptions({name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
-    TLoggerEmulator emulator(parser.value(name).toStdString());
-    if (parser.isSet(serial)) {
-        TFrameBuffer record = emulator.ParameterRecord();
-        if (!SetSerialNumber(record, parser.value(serial).toStdString()))
-            return Fail(QStringLiteral("the serial number must be 9 characters, the 2nd and 3rd digits"));
-        emulator.SetParameterRecord(record);
-    }
     bool isNumber = false;
     const int ms = parser.value(delay).toInt(&isNumber);
     if (!isNumber || ms < 0)
         return Fail(QStringLiteral("--answer-delay takes a number of milliseconds"));
-    emulator.SetAnswerDelay(std::chrono::milliseconds(ms));
     const auto mode = FaultModeFromName(parser.value(fault).toStdString());
     if (!mode)
         return Fail(QStringLiteral("unknown fault mode %1").arg(parser.value(fault)));
-    emulator.SetFaultMode(*mode);
-    emulator.SetLogging(parser.isSet(log));
+    const auto configure = [&](TLoggerEmulator &logger) {
+        logger.SetAnswerDelay(std::chrono::milliseconds(ms));
+        logger.SetFaultMode(*mode);
+        logger.SetLogging(parser.isSet(log));
+    };
+    const QString serialNumber = parser.isSet(serial) ? parser.value(serial) : QString::fromLatin1(DefaultSerialNumber);
+    if (TFrameBuffer record = DefaultParameterRecord(); !SetSerialNumber(record, serialNumber.toStdString()))
+        return Fail(QStringLiteral("the serial number must be 9 characters, the 2nd and 3rd digits"));
+
+    if (parser.isSet(series)) {
+        TSeriesOptions options;
+        options.Count = parser.value(series).toUInt(&isNumber);
+        if (!isNumber || options.Count == 0)
+            return Fail(QStringLiteral("--series takes a number of loggers"));
+        if (parser.isSet(swapAfter)) {
+            const double seconds = parser.value(swapAfter).toDouble(&isNumber);
+            if (!isNumber || seconds <= 0)
+                return Fail(QStringLiteral("--swap-after takes a number of seconds"));
+            options.SwapAfter = std::chrono::milliseconds(qRound64(seconds * 1000));
+        }
+        options.SwapWhenWritten = parser.isSet(swapWhenWritten);
+        const int gapMs = parser.value(gap).toInt(&isNumber);
+        if (!isNumber || gapMs < 0)
+            return Fail(QStringLiteral("--plug-gap takes a number of milliseconds"));
+        options.Gap = std::chrono::milliseconds(gapMs);
+        options.OnePortEach = parser.isSet(onePortEach);
+        return RunSeries(options, parser.value(name).toStdString(), serialNumber.toStdString(), configure);
+    }
+    for (const QCommandLineOption *option : {&swapAfter, &swapWhenWritten, &onePortEach})
+        if (parser.isSet(*option))
+            return Fail(QStringLiteral("--%1 needs --series").arg(option->names().first()));
+
+    TLoggerEmulator emulator(parser.value(name).toStdString());
+    TFrameBuffer record = emulator.ParameterRecord();
+    SetSerialNumber(record, serialNumber.toStdString());
+    emulator.SetParameterRecord(record);
+    configure(emulator);
 
     std::string error;
     if (!emulator.Open(&error))
