@@ -6,6 +6,7 @@
 #include "LoggerSearch.h"
 #include "PortMap.h"
 #include "Progress.h"
+#include "RefusingPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,30 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal whose device node nobody but root may open.
-class TRefusingPort
-{
-public:
-    TRefusingPort()
-        : FMaster(::posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
-            qFatal("no pseudo-terminal");
-        FPath = QString::fromLocal8Bit(::ptsname(FMaster));
-        if (::chmod(::ptsname(FMaster), 0) != 0)
-            qFatal("cannot take the rights to %s", qPrintable(FPath));
-    }
-    ~TRefusingPort() { ::close(FMaster); }
-    TRefusingPort(const TRefusingPort &) = delete;
-    TRefusingPort &operator=(const TRefusingPort &) = delete;
-
-    QString Path() const { return FPath; }
-
-private:
-    int FMaster;
-    QString FPath;
-};
 
 // The ports of a row, one letter each: L a logger, s silent, g garbage, c a
 // record with a wrong check byte, d refused for lack of permission, m
