@@ -62,7 +62,7 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
             if (!open(i))
                 continue;
             const auto &answer = lines[i]->Answer();
-            if (!answer)
+            if (!answer && !lines[i]->HungUp())
                 all = false;
             else if (End == TProbeEnd::FirstRecord && JudgeAnswer(*answer) == TPortAnswer::Record)
                 return true;
