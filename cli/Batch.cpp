@@ -45,7 +45,10 @@ TExitStatus TBatch::Run()
                         std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, TClock::duration::zero())));
             continue;
         }
-        const TDiscovery round = ProbePorts(due, TProbeEnd::FirstRecord);
+        // A silent port holds a round for the whole answer time; a logger
+        // plugged in meanwhile is not kept waiting for it.
+        const TDiscovery round = ProbePorts(due, TProbeEnd::FirstRecord, AnswerLimit,
+                                            [this] { return FContext.CandidatesStamp() != FStamp; });
         Handle(FWatch.Answered(round, TClock::now()));
     }
     Summary();

@@ -71,13 +71,15 @@ void TLoggerWatch::Record(const TPortResult &result, TTime now, bool &taken, std
 std::vector<TLoggerWatch::TEvent> TLoggerWatch::Answered(const TDiscovery &round, TTime now)
 {
     std::vector<TEvent> events;
-    const bool cutShort = round.Found() != nullptr;
+    const bool cutShort = round.Found() != nullptr || round.Abandoned;
     bool taken = false;
     for (const TPortResult &result : round.Ports) {
         const auto state = FStates.find(result.Port);
         if (state == FStates.end())
             continue;  // left the list while it was asked
         const bool record = result.Answer == TPortAnswer::Record;
+        if (result.Answer == TPortAnswer::NoAnswer && round.Abandoned)
+            continue;  // asked again at once
 
         if (FHandled && result.Port == FHandled->Port) {
             if (record && SerialNumberText(result.Record) == FHandled->SerialNumber) {

@@ -55,8 +55,8 @@ public:
     // When Due() next has a port, as far as time alone decides.
     TTime NextDue() const;
     // The answers of a probe of Due()'s ports, which ended at the first sound
-    // record: a port still waiting then was not asked, and nothing is held
-    // against it.
+    // record or was abandoned: a port still waiting then was not asked long
+    // enough, and nothing is held against it.
     std::vector<TEvent> Answered(const TDiscovery &round, TTime now);
     // The logger taken has been handled, configured or not; until it goes
     // away, no other is taken. One configured stays so for the whole batch: if

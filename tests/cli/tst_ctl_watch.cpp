@@ -11,6 +11,7 @@
 //   due A             the ports to ask now ("due" alone: none)
 //   probe A=X B=none  what a probe of them found: X is a logger's serial number;
 //                     none, damaged, denied, closed (cannot open)
+//   abandon A=none    the same, for a probe ended early because the list changed
 //   handled A X ok    the logger X taken on A was configured (or: failed)
 //   events take:A:X   what the steps since the last "events" said; also
 //                     already:A:X, gone:X, denied:A ("events" alone: nothing)
@@ -107,6 +108,16 @@ void TestCtlWatch::session_data()
     QTest::newRow("a port cut short by another's answer is held nothing against")
         << QStringList{"list A B", "probe A=none B=A05000002", "handled B A05000002 ok", "list A", "due A",
                        "events take:B:A05000002 gone:A05000002"};
+    // The fault: a silent port held the probe for its whole answer time and
+    // the next logger waited three seconds for it; the round now ends when
+    // the list changes, and the silent port is no worse off for it.
+    QTest::newRow("a probe abandoned for a new port holds nothing against the silent one")
+        << QStringList{"list S", "abandon S=none", "list S A", "due S A", "probe S=none A=A05000001",
+                       "events take:A:A05000001"};
+    QTest::newRow("an abandoned probe is not a lost answer of the logger waiting to go away")
+        << QStringList{"list A", "probe A=A05000001", "handled A A05000001 ok", "at 1000", "abandon A=none",
+                       "due A", "probe A=none", "events take:A:A05000001", "at 2000", "probe A=none",
+                       "events gone:A05000001"};
     QTest::newRow("a refused port is named once")
         << QStringList{"list A", "probe A=denied", "at 1000", "probe A=denied", "events denied:A"};
     QTest::newRow("unplugged while it was written: gone already")
@@ -134,8 +145,9 @@ void TestCtlWatch::session()
             now = start + std::chrono::milliseconds(words.first().toInt());
         } else if (verb == QLatin1String("due")) {
             QVERIFY2(watch.Due(now) == words, qPrintable(step + QStringLiteral(": due ") + watch.Due(now).join(u' ')));
-        } else if (verb == QLatin1String("probe")) {
+        } else if (verb == QLatin1String("probe") || verb == QLatin1String("abandon")) {
             TDiscovery round;
+            round.Abandoned = verb == QLatin1String("abandon");
             for (const QString &word : words)
                 round.Ports.push_back(Result(word.section(u'=', 0, 0), word.section(u'=', 1)));
             said(watch.Answered(round, now));
