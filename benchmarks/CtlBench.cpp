@@ -1,11 +1,12 @@
 // loggerctl against the window: how soon each finds the logger on the last of
-// ten ports, and how close one write with verify comes to the time the line
-// itself takes.
+// ten ports, how close one write with verify comes to the time the line
+// itself takes, and what a batch adds to it for each logger.
 #include "BenchFigures.h"
 
 #include "Discovery.h"
 #include "LoggerEmulator.h"
 #include "LoggerLine.h"
+#include "LoggerSeries.h"
 #include "PrivateRuntime.h"
 #include "RecordDecoder.h"
 #include "SettingsFile.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 
 #include <memory>
+#include <mutex>
 
 using namespace std::chrono_literals;
 
@@ -28,6 +30,7 @@ namespace {
 constexpr int Ports = 10;
 constexpr int CtlRounds = 10;
 constexpr int WriteRounds = 5;
+constexpr std::size_t BatchLoggers = 20;
 
 std::string Spread(const std::vector<double> &v)
 {
@@ -139,6 +142,85 @@ void Write()
     Bench::Goal("write_verify", median <= 1.15 * line, "within 15 % of the line's own time");
 }
 
+QString WriteTemplate(const QString &Path, const TFrameBuffer &Record, const char *Minutes)
+{
+    TSettingsFile file;
+    file.Values = RecordSettings(Record);
+    file.Values.at(SettingIndex("Log Interval")).at(1) = Minutes;
+    QFile out(Path);
+    const std::string text = WriteSettingsFile(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), qint64(text.size())) != qint64(text.size()))
+        throw Bench::EBenchFailure("cannot write a settings file");
+    return Path;
+}
+
+// Twenty loggers plugged in one after another on one port name, each taken
+// away soon after it was read back. From its plug-in to the batch's line for
+// it a logger costs the line's time (the probe that finds it, the write, the
+// read-back) plus what the tool adds: noticing the port, the backup, the
+// audit record flushed to disk, the wait between the steps.
+void Batch()
+{
+    QTemporaryDir dir;
+    TLoggerSeries series("A05123456", BatchLoggers);
+    std::vector<TPlugStep> steps;
+    for (std::size_t i = 0; i < BatchLoggers; ++i) {
+        if (i > 0)
+            steps.push_back(TPlugStep::Pause(300ms));
+        steps.push_back(TPlugStep::PlugIn(i, "ttyBENCHB"));
+        steps.push_back(TPlugStep::WaitWritten(i, 20s));
+        steps.push_back(TPlugStep::Unplugging(i));
+    }
+    std::mutex mutex;
+    std::vector<Bench::TClock::time_point> plugged;
+    TPlugSchedule schedule(series, steps, [&](const TPlugStep &step, const TLoggerEmulator &) {
+        if (step.Action == TPlugStep::TAction::Plug) {
+            std::lock_guard lock(mutex);
+            plugged.push_back(Bench::TClock::now());
+        }
+    });
+    const QString file = WriteTemplate(dir.filePath(QStringLiteral("template.toml")), series[0].ParameterRecord(), "15");
+
+    QProcess ctl;
+    ctl.start(QStringLiteral(LOGGERCTL), {QStringLiteral("batch"), file, QStringLiteral("--audit"),
+                                          dir.filePath(QStringLiteral("audit.jsonl")), QStringLiteral("--backup-dir"),
+                                          dir.filePath(QStringLiteral("backups")), QStringLiteral("--count"),
+                                          QString::number(BatchLoggers)});
+    if (!ctl.waitForStarted())
+        throw Bench::EBenchFailure("cannot start loggerctl batch");
+    schedule.Start();
+    std::vector<Bench::TClock::time_point> configured;
+    QElapsedTimer limit;
+    limit.start();
+    while (ctl.state() != QProcess::NotRunning || ctl.canReadLine()) {
+        if (!ctl.canReadLine() && !ctl.waitForReadyRead(20)) {
+            if (limit.elapsed() > 180000)
+                throw Bench::EBenchFailure("the batch did not end");
+            continue;
+        }
+        const QByteArray line = ctl.readLine();
+        if (line.contains(" configured and verified, "))
+            configured.push_back(Bench::TClock::now());
+        else if (line.contains("FAILED"))
+            throw Bench::EBenchFailure("a logger failed: " + line.trimmed().toStdString());
+    }
+    schedule.Stop();
+    if (ctl.exitCode() != 0 || configured.size() != BatchLoggers || plugged.size() != BatchLoggers)
+        throw Bench::EBenchFailure("the batch ended with " + std::to_string(ctl.exitCode()) + " after "
+                                   + std::to_string(configured.size()) + " loggers: "
+                                   + ctl.readAllStandardError().toStdString());
+    const double line = LineMs();
+    std::vector<double> own;
+    for (std::size_t i = 0; i < BatchLoggers; ++i)
+        own.push_back(Bench::Milliseconds(configured[i] - plugged[i]) - line);
+    const double median = Bench::Median(own);
+    Bench::Figure("batch_own_per_logger", median, "ms",
+                  "p90 " + Bench::Fixed(Bench::Percentile(own, 90)) + ", " + Spread(own)
+                      + ", plug-in to its line less the line's time");
+    Bench::Figure("batch_line_per_logger", line, "ms", "computed: probe, write, read-back at 9600 baud");
+    Bench::Goal("batch", median < 150.0, "< 150 ms of the tool's own per logger");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -152,7 +234,7 @@ int main(int argc, char *argv[])
     }
     QStringList cases = application.arguments().mid(1);
     if (cases.isEmpty())
-        cases = {QStringLiteral("discovery"), QStringLiteral("write")};
+        cases = {QStringLiteral("discovery"), QStringLiteral("write"), QStringLiteral("batch")};
     int status = 0;
     for (const QString &name : cases) {
         try {
@@ -160,6 +242,8 @@ int main(int argc, char *argv[])
                 Discovery();
             else if (name == QLatin1String("write"))
                 Write();
+            else if (name == QLatin1String("batch"))
+                Batch();
             else
                 throw Bench::EBenchFailure("unknown case " + name.toStdString());
         } catch (const Bench::EBenchFailure &e) {

@@ -14,7 +14,7 @@ struct TVerbInfo {
     int Files;  // positional arguments
 };
 
-constexpr std::array<TVerbInfo, 5> Verbs = {{
+constexpr std::array<TVerbInfo, 9> Verbs = {{
     {TVerb::Ports, "ports", "ports [--probe]",
      "Lists the candidate serial ports in the order the window probes them.\n"
      "With --probe, probes them all at once and tells which answer.",
@@ -23,21 +23,46 @@ constexpr std::array<TVerbInfo, 5> Verbs = {{
      "Finds the logger and writes its settings as a settings file, to FILE or\n"
      "to stdout.",
      0},
-    {TVerb::Write, "write", "write FILE [--port P] [--with-identity] [--with-calibration] [--backup-dir DIR]",
+    {TVerb::Write, "write",
+     "write FILE [--port P] [--with-identity] [--with-calibration] [--backup-dir DIR] [--audit LOG [--operator NAME]]",
      "Reads the logger, keeps what it held as a backup, lays FILE over it, runs\n"
      "the window's checks, writes it with the computer's clock in the chosen time\n"
      "zone, then reads the logger back and compares every setting written.\n"
      "Identity (serial number, device ID) and calibration stay as the logger has\n"
-     "them unless asked.",
+     "them unless asked. With --audit, appends one record of the write to LOG.",
      1},
     {TVerb::Diff, "diff", "diff FILE [--port P] [--with-identity] [--with-calibration]",
      "Shows the settings that writing FILE would change, by name, the logger's\n"
      "value first. Exit status 0 when there are none, 1 when there are.",
      1},
-    {TVerb::Restore, "restore", "restore BACKUP [--port P] [--force] [--backup-dir DIR]",
+    {TVerb::Restore, "restore", "restore BACKUP [--port P] [--force] [--backup-dir DIR] [--audit LOG [--operator NAME]]",
      "Writes a backup back whole, identity and calibration included, after a\n"
      "backup of its own, and verifies it. Refused when the backup is of another\n"
-     "logger, unless --force.",
+     "logger, unless --force. With --audit, appends one record of the write to LOG.",
+     1},
+    {TVerb::Report, "report", "report [--port P] [-o FILE.pdf]",
+     "Prints the configuration record of the connected logger, one A4 page with\n"
+     "every setting, as a PDF file; nothing is written to the logger. Without -o\n"
+     "the file is named after the serial number and the time, in this folder.",
+     0},
+    {TVerb::Batch, "batch",
+     "batch TEMPLATE --audit LOG [--operator NAME] [--report-dir DIR] [--with-calibration] [--backup-dir DIR] "
+     "[--count N]",
+     "Prepares loggers in series: waits for a logger to be plugged in, keeps a\n"
+     "backup of it, writes TEMPLATE to it (its identity, and its calibration unless\n"
+     "--with-calibration, kept), reads it back to verify, appends one record to\n"
+     "LOG, prints its configuration record into DIR, says so in one line, and\n"
+     "waits for it to be unplugged before it takes the next. A logger left plugged\n"
+     "in is never written twice. Ctrl+C ends the batch with a summary. Exit status\n"
+     "0 when every logger was configured, 1 when any failed.",
+     1},
+    {TVerb::AuditVerify, "audit verify", "audit verify LOG",
+     "Checks the chain of the audit log and names the first record changed,\n"
+     "removed or inserted, and any record a crash left unfinished. Exit status 0\n"
+     "when the chain is intact, 1 when it is not.",
+     1},
+    {TVerb::AuditShow, "audit show", "audit show LOG [--serial S]",
+     "Shows the records of the audit log as a table, or those of one logger.",
      1},
 }};
 
@@ -46,8 +71,10 @@ const QString Program = QStringLiteral("loggerctl");
 QString ExitStatusText()
 {
     return QStringLiteral("Exit status: 0 success (diff: no differences); 1 the logger answered wrongly or\n"
-                          "not at all, or verify found a difference (diff: differences found); 2 bad\n"
-                          "input: an unusable file, a failed check, a bad option; 3 no logger found.\n");
+                          "not at all, or verify found a difference, or the audit record could not be\n"
+                          "appended (diff: differences found; batch: a logger failed; audit verify:\n"
+                          "the chain is broken); 2 bad input: an unusable file, a failed check, a bad\n"
+                          "option; 3 no logger found.\n");
 }
 
 QString ProgramHelp()
@@ -55,7 +82,8 @@ QString ProgramHelp()
     QString text = QStringLiteral("Usage: loggerctl COMMAND [OPTIONS]\n\n"
                                   "Reads a temperature and humidity data logger on a serial port into a settings\n"
                                   "file, writes a settings file to it and verifies every setting, and keeps a\n"
-                                  "backup of what it held.\n\nCommands:\n");
+                                  "backup of what it held; prepares loggers in series with an audit log and a\n"
+                                  "printed configuration record of each.\n\nCommands:\n");
     for (const TVerbInfo &verb : Verbs)
         text += QStringLiteral("  loggerctl %1\n").arg(QLatin1String(verb.Synopsis));
     return text
@@ -79,6 +107,20 @@ struct TOptions {
                                  QStringLiteral("Keep the backup in DIR rather than in the per-user data folder."),
                                  QStringLiteral("DIR")};
     QCommandLineOption Force{QStringLiteral("force"), QStringLiteral("Restore a backup of another logger.")};
+    QCommandLineOption Audit{QStringLiteral("audit"), QStringLiteral("Append a record of each write to the audit log LOG."),
+                             QStringLiteral("LOG")};
+    QCommandLineOption Operator{QStringLiteral("operator"),
+                                QStringLiteral("Who writes, as the audit log names them (default: the login name)."),
+                                QStringLiteral("NAME")};
+    QCommandLineOption ReportDir{QStringLiteral("report-dir"),
+                                 QStringLiteral("Print each logger's configuration record (PDF) into DIR."),
+                                 QStringLiteral("DIR")};
+    QCommandLineOption Count{QStringLiteral("count"), QStringLiteral("End after N loggers are configured."),
+                             QStringLiteral("N")};
+    QCommandLineOption Serial{QStringLiteral("serial"), QStringLiteral("Only the records of the logger S."),
+                              QStringLiteral("S")};
+    QCommandLineOption ReportOutput{{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The PDF file to write."), QStringLiteral("FILE.pdf")};
 };
 
 QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
@@ -86,9 +128,14 @@ QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
     switch (Verb) {
     case TVerb::Ports: return {O.Help, O.Probe};
     case TVerb::Read: return {O.Help, O.Port, O.Output};
-    case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir};
+    case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir, O.Audit, O.Operator};
     case TVerb::Diff: return {O.Help, O.Port, O.Identity, O.Calibration};
-    case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir};
+    case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir, O.Audit, O.Operator};
+    case TVerb::Report: return {O.Help, O.Port, O.ReportOutput};
+    // No --with-identity: every logger of a batch would get the template's serial number.
+    case TVerb::Batch: return {O.Help, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count};
+    case TVerb::AuditVerify: return {O.Help};
+    case TVerb::AuditShow: return {O.Help, O.Serial};
     }
     return {O.Help};
 }
@@ -117,6 +164,16 @@ bool Has(const QList<QCommandLineOption> &Options, const QCommandLineOption &Opt
     return false;
 }
 
+QString What(const TVerbInfo &Verb)
+{
+    switch (Verb.Verb) {
+    case TVerb::Batch: return QStringLiteral("a template");
+    case TVerb::AuditVerify:
+    case TVerb::AuditShow: return QStringLiteral("the audit log");
+    default: return QStringLiteral("a file");
+    }
+}
+
 TParsedCommandLine UsageError(const QString &Message, const QString &HelpOn)
 {
     return {std::nullopt, Message + QStringLiteral(" (%1 --help)").arg(HelpOn), TExitStatus::BadInput};
@@ -134,10 +191,17 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
     if (first == QLatin1String("--version"))
         return {std::nullopt, QStringLiteral("loggerctl %1\n").arg(Version), TExitStatus::Success};
 
+    // "audit" takes a second word, which is part of the verb.
+    const bool twoWords = first == QLatin1String("audit");
+    const QString name = twoWords ? first + QLatin1Char(' ') + Arguments.value(2) : first;
     const TVerbInfo *verb = nullptr;
     for (const TVerbInfo &v : Verbs)
-        if (first == QLatin1String(v.Name))
+        if (name == QLatin1String(v.Name))
             verb = &v;
+    if (!verb && twoWords)
+        return UsageError(Arguments.size() > 2 ? QStringLiteral("unknown command \"%1\"").arg(name)
+                                               : QStringLiteral("loggerctl audit needs verify or show"),
+                          Program);
     if (!verb)
         return UsageError(QStringLiteral("unknown command \"%1\"").arg(first), Program);
 
@@ -147,14 +211,14 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(options);
-    if (!parser.parse(QStringList{Arguments.first()} + Arguments.mid(2)))
+    if (!parser.parse(QStringList{Arguments.first()} + Arguments.mid(twoWords ? 3 : 2)))
         return UsageError(helpOn + QStringLiteral(": ") + parser.errorText(), helpOn);
     if (parser.isSet(o.Help))
         return {std::nullopt, VerbHelp(*verb, options), TExitStatus::Success};
 
     const QStringList files = parser.positionalArguments();
     if (files.size() != verb->Files) {
-        const QString problem = files.size() < verb->Files ? QStringLiteral("%1 needs a file").arg(helpOn)
+        const QString problem = files.size() < verb->Files ? QStringLiteral("%1 needs %2").arg(helpOn, What(*verb))
                                                            : QStringLiteral("%1: unexpected argument \"%2\"")
                                                                  .arg(helpOn, files.value(verb->Files));
         return UsageError(problem, helpOn);
@@ -167,15 +231,32 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
     };
     const auto flag = [&](const QCommandLineOption &option) { return Has(options, option) && parser.isSet(option); };
     command.Port = value(o.Port);
-    command.Output = value(o.Output);
+    command.Output = value(verb->Verb == TVerb::Report ? o.ReportOutput : o.Output);
     command.BackupDir = value(o.BackupDir);
+    command.AuditLog = value(o.Audit);
+    command.Operator = value(o.Operator);
+    command.ReportDir = value(o.ReportDir);
+    command.Serial = value(o.Serial);
     command.Probe = flag(o.Probe);
     command.WithIdentity = flag(o.Identity);
     command.WithCalibration = flag(o.Calibration);
     command.Force = flag(o.Force);
-    for (const QCommandLineOption &option : {o.Port, o.Output, o.BackupDir}) {
-        if (Has(options, option) && parser.isSet(option) && parser.value(option).isEmpty())
+    for (const QCommandLineOption &option :
+         {o.Port, o.Output, o.BackupDir, o.Audit, o.Operator, o.ReportDir, o.Serial, o.Count, o.ReportOutput}) {
+        if (Has(options, option) && parser.isSet(option) && parser.value(option).trimmed().isEmpty())
             return UsageError(QStringLiteral("%1: --%2 needs a value").arg(helpOn, option.names().last()), helpOn);
     }
+    if (flag(o.Count)) {
+        bool number = false;
+        command.Count = parser.value(o.Count).toInt(&number);
+        if (!number || command.Count < 1)
+            return UsageError(QStringLiteral("%1: --count takes a number of loggers from 1").arg(helpOn), helpOn);
+    }
+    // A batch without its record would leave nothing to show what it did.
+    if (command.Verb == TVerb::Batch && command.AuditLog.isEmpty())
+        return UsageError(QStringLiteral("%1 needs --audit LOG").arg(helpOn), helpOn);
+    if (flag(o.Operator) && command.AuditLog.isEmpty())
+        return UsageError(QStringLiteral("%1: --operator names who writes in the audit log; it needs --audit").arg(helpOn),
+                          helpOn);
     return {command, QString(), TExitStatus::Success};
 }

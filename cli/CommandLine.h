@@ -7,14 +7,19 @@
 
 #include <optional>
 
-enum class TVerb { Ports, Read, Write, Diff, Restore };
+enum class TVerb { Ports, Read, Write, Diff, Restore, Report, Batch, AuditVerify, AuditShow };
 
 struct TCommand {
     TVerb Verb = TVerb::Ports;
-    QString File;       // write, diff: the settings file; restore: the backup
+    QString File;       // write, diff, batch: the settings file; restore: the backup; audit: the log
     QString Port;       // empty: every candidate port is probed
-    QString Output;     // read: empty for stdout
+    QString Output;     // read: empty for stdout; report: empty for a name of its own
     QString BackupDir;  // empty: the per-user data folder
+    QString AuditLog;   // write, restore: empty for none; batch: always given
+    QString Operator;   // empty: the login name
+    QString ReportDir;  // batch: empty for no configuration records
+    QString Serial;     // audit show: empty for every logger
+    int Count = 0;      // batch: end after this many loggers configured; 0 for no end
     bool Probe = false;
     bool WithIdentity = false;
     bool WithCalibration = false;

@@ -15,6 +15,9 @@ void Write(std::FILE *Stream, std::string_view Bytes)
 
 void Data(std::string_view Bytes)
 {
+    // On one terminal with the progress line, which it would run into.
+    if (ProgressWidth > 0 && IsTerminal(stdout))
+        ClearProgress();
     Write(stdout, Bytes);
 }
 

@@ -31,7 +31,8 @@ QStringList TDiscovery::With(TPortAnswer Answer) const
     return names;
 }
 
-TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit)
+TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit,
+                      const std::function<bool()> &Abandon)
 {
     const auto start = std::chrono::steady_clock::now();
     TEventWait wait;
@@ -62,15 +63,28 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
             if (!open(i))
                 continue;
             const auto &answer = lines[i]->Answer();
-            if (!answer)
+            if (!answer && !lines[i]->HungUp())
                 all = false;
-            else if (End == TProbeEnd::FirstRecord && JudgeAnswer(*answer) == TPortAnswer::Record)
+            else if (End == TProbeEnd::FirstRecord && answer && JudgeAnswer(*answer) == TPortAnswer::Record)
                 return true;
         }
         return all;
     };
-    if (anyProbe)
+    if (anyProbe && !Abandon) {
         wait.Until(settled, Limit);
+    } else if (anyProbe) {
+        constexpr std::chrono::milliseconds AbandonLook{100};
+        const auto deadline = std::chrono::steady_clock::now() + Limit;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (wait.Until(settled, std::clamp(left, std::chrono::milliseconds::zero(), AbandonLook)) || left <= AbandonLook)
+                break;
+            if (Abandon()) {
+                result.Abandoned = true;
+                break;
+            }
+        }
+    }
     result.Searched = std::chrono::steady_clock::now() - start;
 
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -38,6 +39,9 @@ struct TDiscovery {
     // From the first open until the answers were in: the first sound record,
     // or every answer, or the limit; the closing of the ports is not counted.
     std::chrono::steady_clock::duration Searched {};
+    // Ended by the caller's Abandon before its answers were in: a port
+    // without one was not asked long enough to count against it.
+    bool Abandoned = false;
     // The winner, or none: of two loggers that answered by the same moment,
     // the first in the list, as the window's walk would have it.
     const TPortResult *Found() const;
@@ -48,7 +52,10 @@ struct TDiscovery {
 // window's walk gives it.
 constexpr std::chrono::milliseconds AnswerLimit{3000};
 
-TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit = AnswerLimit);
+// Abandon, when given, is asked a few times a second while the answers are
+// awaited; once it holds, the round ends.
+TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit = AnswerLimit,
+                      const std::function<bool()> &Abandon = {});
 
 // What a received block is, judged as the window judges it, save that a
 // record must be whole: a short one would leave the rest of the settings to

@@ -24,6 +24,10 @@ TLoggerLine::TLoggerLine(const QString &Port, TEventWait &Wait)
         FAnswer = TBlock(Buffer, Buffer + Length);
         FWait.Wake();
     };
+    FComm.OnRequestHangup = [this](TComm *) {
+        FHungUp = true;
+        FWait.Wake();
+    };
 }
 
 TLoggerLine::~TLoggerLine()
@@ -34,6 +38,7 @@ TLoggerLine::~TLoggerLine()
 TOpenResult TLoggerLine::Open()
 {
     FAnswer.reset();
+    FHungUp = false;
     try {
         FComm.OpenPort();
     } catch (const ECommsAccessDenied &) {
@@ -77,7 +82,7 @@ TBlock Exchange(const QString &Port, const std::uint8_t *Request, std::size_t Le
     }
     TEventWait::Pause(TLoggerLine::SettleWait);
     if (line.Send(Request, Length))
-        wait.Until([&] { return line.Answer().has_value(); }, Limit);
+        wait.Until([&] { return line.Answer().has_value() || line.HungUp(); }, Limit);
     TBlock answer = line.Answer().value_or(TBlock{});
     line.Close();
     TEventWait::Pause(TLoggerLine::SettleWait);

@@ -33,6 +33,9 @@ public:
     // Blocks still on their way when the port closes are dropped.
     void Close();
     const std::optional<TBlock> &Answer() const { return FAnswer; }
+    // The line went down while open, as when the logger's cable is pulled:
+    // no answer will come.
+    bool HungUp() const { return FHungUp; }
 
     static constexpr std::chrono::milliseconds SettleWait{100};
 
@@ -41,6 +44,7 @@ private:
     TEventWait &FWait;
     TComm FComm;
     bool FListening = false;
+    bool FHungUp = false;
     std::optional<TBlock> FAnswer;
 };
 

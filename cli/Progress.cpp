@@ -22,9 +22,14 @@ TProgress::~TProgress()
     Console::ClearProgress();
 }
 
+void TProgress::SetPrefix(const QString &Prefix)
+{
+    FPrefix = Prefix;
+}
+
 void TProgress::Phase(const QString &Text)
 {
-    FText = Text;
+    FText = FPrefix + Text;
     if (FShown)
-        Console::ShowProgress(Text);
+        Console::ShowProgress(FText);
 }

@@ -14,9 +14,12 @@ public:
     TProgress &operator=(const TProgress &) = delete;
 
     void Phase(const QString &Text);
+    // Put before every phase from now on: which logger of a batch it is about.
+    void SetPrefix(const QString &Prefix);
 
 private:
     QTimer FDelay;
+    QString FPrefix;
     QString FText;
     bool FShown = false;
 };

@@ -22,6 +22,10 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
         case TVerb::Write: return static_cast<int>(RunWrite(*parsed.Command, Context));
         case TVerb::Diff: return static_cast<int>(RunDiff(*parsed.Command, Context));
         case TVerb::Restore: return static_cast<int>(RunRestore(*parsed.Command, Context));
+        case TVerb::Report: return static_cast<int>(RunReport(*parsed.Command, Context));
+        case TVerb::Batch: return static_cast<int>(RunBatch(*parsed.Command, Context));
+        case TVerb::AuditVerify: return static_cast<int>(RunAuditVerify(*parsed.Command, Context));
+        case TVerb::AuditShow: return static_cast<int>(RunAuditShow(*parsed.Command, Context));
         }
     } catch (const ECtlError &e) {
         Console::Message(std::string_view(e.what()));

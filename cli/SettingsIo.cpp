@@ -2,6 +2,7 @@
 
 #include "ExitStatus.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QSaveFile>
 
@@ -18,7 +19,7 @@ constexpr qint64 MaxFileSize = 1 << 20;
 
 } // namespace
 
-TSettingsFile LoadSettingsFile(const QString &Path)
+TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
 {
     QFile file(Path);
     if (!file.open(QIODevice::ReadOnly))
@@ -28,6 +29,8 @@ TSettingsFile LoadSettingsFile(const QString &Path)
         Fail(Path, file.errorString());
     if (bytes.size() > MaxFileSize)
         Fail(Path, QStringLiteral("larger than 1 MiB: not a settings file"));
+    if (Sha256)
+        *Sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
     try {
         return ReadSettingsFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                                 Path.toStdString());

@@ -10,8 +10,9 @@
 // Settings files on disk. Every failure is an ECtlError with bad input, whose
 // message names the file.
 
-// Read and checked whole, before any port is opened.
-TSettingsFile LoadSettingsFile(const QString &Path);
+// Read and checked whole, before any port is opened. Sha256 (hex) is of the
+// bytes read, the very ones checked.
+TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256 = nullptr);
 
 // All of Text or nothing: a file that was there stays as it was on failure.
 void SaveTextFile(const QString &Path, const std::string &Text);

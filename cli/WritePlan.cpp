@@ -3,6 +3,7 @@
 #include "Convert.h"
 #include "ExitStatus.h"
 #include "ParameterChecks.h"
+#include "ParameterLayout.h"
 #include "RecordDecoder.h"
 #include "Verify.h"
 #include "WriteFrame.h"
@@ -54,6 +55,12 @@ TWritePlan PlanWrite(const TFrameBuffer &Record, const TSettingValues &File, TSc
     plan.Expected = RecordSettings(StoredRecord(plan.Frame, Record));
     plan.TripBytes = Utf8ToChars(set.Text(Ctl::mmoTripInfo)).size();
     return plan;
+}
+
+TClockReading FrameClock(const TFrameBuffer &Frame)
+{
+    const std::uint8_t *t = Frame.data() + Offset::SystemTime;
+    return {2000 + t[0], t[1], t[2], t[3], t[4], t[5]};
 }
 
 std::vector<TSettingDifference> VerifyWrite(const TWritePlan &Plan, const TFrameBuffer &ReadBack)

@@ -3,6 +3,7 @@
 #include "Frame.h"
 #include "ParameterSet.h"
 #include "Settings.h"
+#include "ZoneClock.h"
 
 #include <chrono>
 #include <optional>
@@ -30,6 +31,9 @@ struct TWritePlan {
 // failed check's message, or with a text that does not convert.
 TWritePlan PlanWrite(const TFrameBuffer &Record, const TSettingValues &File, TScopes Scopes,
                      std::chrono::system_clock::time_point Utc);
+
+// The clock a frame sets, as the logger shows it.
+TClockReading FrameClock(const TFrameBuffer &Frame);
 
 // The settings the frame carries that the record read back does not show as
 // planned, every scope compared: expected as Old, read back as New.

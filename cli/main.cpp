@@ -1,12 +1,11 @@
 #include "Console.h"
+#include "GuiApplication.h"
 #include "Verbs.h"
-
-#include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
     Console::Prepare();
-    QCoreApplication application(argc, argv);
+    const auto application = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("loggerctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LOGGERCFG_VERSION));
     TContext context;

@@ -536,6 +536,17 @@ void TLoggerEmulator::SetParameterRecord(const TFrameBuffer &record)
     SealRecord(FRecord);
 }
 
+void TLoggerEmulator::ChangeLogger(const TFrameBuffer &record)
+{
+    std::lock_guard lock(FMutex);
+    FRecord = record;
+    SealRecord(FRecord);
+    FClockBase = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + ZoneOffset(FRecord);
+    FClockSetAt = TSteadyClock::now();
+    FStoredWrites = 0;
+    FReadsSinceWrite = 0;
+}
+
 TLoggerTime TLoggerEmulator::Clock() const
 {
     std::lock_guard lock(FMutex);

@@ -101,6 +101,11 @@ public:
 
     TFrameBuffer ParameterRecord() const;
     void SetParameterRecord(const TFrameBuffer &record);
+    // Another logger on the same line, as when the logger on an adapter is
+    // changed while the adapter stays plugged in and registered: from the next
+    // request on, the answers are the other logger's, its clock runs from the
+    // computer's, and the counts of writes and reads start again.
+    void ChangeLogger(const TFrameBuffer &record);
 
     // The logger's running clock, which a parameter write sets. The record has no
     // field for it, so this is the only way to see it.

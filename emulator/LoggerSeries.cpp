@@ -162,6 +162,14 @@ void TPlugSchedule::Run()
                 FReport(step, logger);
             break;
         }
+        case TPlugStep::TAction::Change: {
+            TLoggerEmulator &line = FSeries[step.Line];
+            line.ChangeLogger(FSeries[step.Logger].ParameterRecord());
+            FWritesAtPlug[step.Line] = 0;
+            if (FReport)
+                FReport(step, line);
+            break;
+        }
         case TPlugStep::TAction::WaitWritten: {
             const TLoggerEmulator &logger = FSeries[step.Logger];
             const std::size_t before = FWritesAtPlug[step.Logger];

@@ -47,23 +47,31 @@ struct TPlugStep {
     enum class TAction {
         Plug,         // Logger on Port
         Unplug,       // Logger
+        Change,       // Logger in place of the one answering on Line, whose line stays plugged in
         WaitWritten,  // until Logger has stored a write and answered the read-back after it
         Pause,
     };
     TAction Action;
     std::size_t Logger = 0;
     std::string Port;
+    std::size_t Line = 0;
     // Pause: how long. WaitWritten: at most this long. Zero waits until the
     // schedule is skipped on (or, for WaitWritten, the logger is written).
     std::chrono::milliseconds Time{0};
 
     static TPlugStep PlugIn(std::size_t logger, std::string port) { return {TAction::Plug, logger, std::move(port)}; }
     static TPlugStep Unplugging(std::size_t logger) { return {TAction::Unplug, logger, {}}; }
+    // The line of logger `line` goes on; logger `logger`'s settings answer on
+    // it, and a WaitWritten for `line` waits for a write to them.
+    static TPlugStep Changing(std::size_t line, std::size_t logger)
+    {
+        return {TAction::Change, logger, {}, line};
+    }
     static TPlugStep WaitWritten(std::size_t logger, std::chrono::milliseconds most = {})
     {
-        return {TAction::WaitWritten, logger, {}, most};
+        return {TAction::WaitWritten, logger, {}, 0, most};
     }
-    static TPlugStep Pause(std::chrono::milliseconds time) { return {TAction::Pause, 0, {}, time}; }
+    static TPlugStep Pause(std::chrono::milliseconds time) { return {TAction::Pause, 0, {}, 0, time}; }
 };
 
 // Runs the steps over a series on a thread of its own, so that a test can

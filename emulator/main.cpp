@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <map>
 #include <cstdio>
 #include <stdexcept>
 
@@ -42,6 +43,7 @@ struct TSeriesOptions {
     bool SwapWhenWritten = false;
     std::chrono::milliseconds Gap{1000};
     bool OnePortEach = false;
+    bool SameCable = false;
 };
 
 // After a logger has answered the read-back of its write, the tool still
@@ -50,7 +52,8 @@ constexpr std::chrono::milliseconds SettleAfterWrite{1000};
 
 // The loggers plugged in one after another, each unplugged on SIGUSR1, after
 // SwapAfter or once written; the program ends after the last, or on SIGINT,
-// SIGTERM or SIGHUP.
+// SIGTERM or SIGHUP. On the same cable, the line of the first stays plugged
+// in and each next logger takes the place of the one before on it.
 int RunSeries(const TSeriesOptions &options, const std::string &name, const std::string &firstSerial,
               const std::function<void(TLoggerEmulator &)> &configure)
 {
@@ -63,16 +66,23 @@ int RunSeries(const TSeriesOptions &options, const std::string &name, const std:
     std::vector<TPlugStep> steps;
     for (std::size_t i = 0; i < series->Size(); ++i) {
         configure((*series)[i]);
-        if (i > 0)
-            steps.push_back(TPlugStep::Pause(options.Gap));
-        steps.push_back(TPlugStep::PlugIn(i, options.OnePortEach ? CountedName(name, i) : name));
+        // On the same cable every logger answers on the first one's line.
+        const std::size_t line = options.SameCable ? 0 : i;
+        if (i == 0 || !options.SameCable) {
+            if (i > 0)
+                steps.push_back(TPlugStep::Pause(options.Gap));
+            steps.push_back(TPlugStep::PlugIn(i, options.OnePortEach ? CountedName(name, i) : name));
+        } else {
+            steps.push_back(TPlugStep::Changing(line, i));
+        }
         if (options.SwapWhenWritten) {
-            steps.push_back(TPlugStep::WaitWritten(i, options.SwapAfter));
+            steps.push_back(TPlugStep::WaitWritten(line, options.SwapAfter));
             steps.push_back(TPlugStep::Pause(SettleAfterWrite));
         } else {
             steps.push_back(TPlugStep::Pause(options.SwapAfter));
         }
-        steps.push_back(TPlugStep::Unplugging(i));
+        if (!options.SameCable || i + 1 == series->Size())
+            steps.push_back(TPlugStep::Unplugging(line));
     }
 
     // The signals are taken by this thread alone, so they are blocked before
@@ -83,13 +93,28 @@ int RunSeries(const TSeriesOptions &options, const std::string &name, const std:
         sigaddset(&awaited, signal);
     pthread_sigmask(SIG_BLOCK, &awaited, nullptr);
 
-    const auto report = [&series](const TPlugStep &step, const TLoggerEmulator &logger) {
-        const std::string serial = series->SerialNumber(step.Logger);
-        if (step.Action == TPlugStep::TAction::Plug)
-            std::printf("logger-emulator: port %s is %s (%s)\n", logger.PortName().c_str(), logger.SlavePath().c_str(),
-                        serial.c_str());
-        else
-            std::printf("logger-emulator: unplugged %s from %s\n", serial.c_str(), logger.PortName().c_str());
+    // Taken before the start: on the same cable the first line's record changes.
+    std::vector<std::string> serials;
+    for (std::size_t i = 0; i < series->Size(); ++i)
+        serials.push_back(series->SerialNumber(i));
+    std::map<std::size_t, std::size_t> onLine;  // which logger answers on each line
+    const auto report = [&serials, &onLine](const TPlugStep &step, const TLoggerEmulator &logger) {
+        const std::string port = logger.PortName();
+        switch (step.Action) {
+        case TPlugStep::TAction::Plug:
+            onLine[step.Logger] = step.Logger;
+            std::printf("logger-emulator: port %s is %s (%s)\n", port.c_str(), logger.SlavePath().c_str(),
+                        serials[step.Logger].c_str());
+            break;
+        case TPlugStep::TAction::Change:
+            std::printf("logger-emulator: %s in place of %s on %s\n", serials[step.Logger].c_str(),
+                        serials[onLine[step.Line]].c_str(), port.c_str());
+            onLine[step.Line] = step.Logger;
+            break;
+        default:
+            std::printf("logger-emulator: unplugged %s from %s\n", serials[onLine[step.Logger]].c_str(), port.c_str());
+            break;
+        }
         std::fflush(stdout);
     };
     TPlugSchedule schedule(*series, std::move(steps), report);
@@ -155,7 +180,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption onePortEach(QStringLiteral("one-port-each"),
                                          QStringLiteral("In a series, each logger on a port name of its own, the "
                                                         "name's number counted up."));
-    parser.addOptions({name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach});
+    const QCommandLineOption sameCable(QStringLiteral("same-cable"),
+                                       QStringLiteral("In a series, the line stays plugged in and registered; each "
+                                                      "next logger takes the place of the one before on it."));
+    parser.addOptions(
+        {name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach, sameCable});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -193,9 +222,12 @@ int main(int argc, char *argv[])
             return Fail(QStringLiteral("--plug-gap takes a number of milliseconds"));
         options.Gap = std::chrono::milliseconds(gapMs);
         options.OnePortEach = parser.isSet(onePortEach);
+        options.SameCable = parser.isSet(sameCable);
+        if (options.SameCable && options.OnePortEach)
+            return Fail(QStringLiteral("--same-cable and --one-port-each exclude each other"));
         return RunSeries(options, parser.value(name).toStdString(), serialNumber.toStdString(), configure);
     }
-    for (const QCommandLineOption *option : {&swapAfter, &swapWhenWritten, &onePortEach})
+    for (const QCommandLineOption *option : {&swapAfter, &swapWhenWritten, &onePortEach, &sameCable})
         if (parser.isSet(*option))
             return Fail(QStringLiteral("--%1 needs --series").arg(option->names().first()));
 

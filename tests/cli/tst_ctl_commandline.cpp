@@ -20,7 +20,8 @@ namespace {
 // The parsed command in one line, to compare a row against.
 QString Describe(const TCommand &c)
 {
-    static const char *const verbs[] = {"ports", "read", "write", "diff", "restore"};
+    static const char *const verbs[] = {"ports",  "read",  "write",        "diff",      "restore",
+                                        "report", "batch", "audit verify", "audit show"};
     QStringList parts{QLatin1String(verbs[static_cast<int>(c.Verb)])};
     if (!c.File.isEmpty())
         parts << QStringLiteral("file=") + c.File;
@@ -30,6 +31,16 @@ QString Describe(const TCommand &c)
         parts << QStringLiteral("output=") + c.Output;
     if (!c.BackupDir.isEmpty())
         parts << QStringLiteral("backups=") + c.BackupDir;
+    if (!c.AuditLog.isEmpty())
+        parts << QStringLiteral("audit=") + c.AuditLog;
+    if (!c.Operator.isEmpty())
+        parts << QStringLiteral("operator=") + c.Operator;
+    if (!c.ReportDir.isEmpty())
+        parts << QStringLiteral("reports=") + c.ReportDir;
+    if (!c.Serial.isEmpty())
+        parts << QStringLiteral("serial=") + c.Serial;
+    if (c.Count)
+        parts << QStringLiteral("count=%1").arg(c.Count);
     for (const auto &[on, name] : {std::pair{c.Probe, "probe"}, std::pair{c.WithIdentity, "identity"},
                                    std::pair{c.WithCalibration, "calibration"}, std::pair{c.Force, "force"}})
         if (on)
@@ -56,6 +67,15 @@ void TestCtlCommandLine::parses_data()
     QTest::newRow("diff") << "diff f.toml --with-identity" << "diff file=f.toml identity" << "";
     QTest::newRow("restore --force") << "restore b.toml --force" << "restore file=b.toml force" << "";
     QTest::newRow("a file named like an option after --") << "write -- --odd.toml" << "write file=--odd.toml" << "";
+    QTest::newRow("write with an audit log") << "write f.toml --audit a.jsonl --operator anna"
+                                             << "write file=f.toml audit=a.jsonl operator=anna" << "";
+    QTest::newRow("report") << "report -o r.pdf --port COM3" << "report port=COM3 output=r.pdf" << "";
+    QTest::newRow("batch, every option")
+        << "batch t.toml --audit a.jsonl --operator anna --report-dir R --with-calibration --count 20 --backup-dir B"
+        << "batch file=t.toml backups=B audit=a.jsonl operator=anna reports=R count=20 calibration" << "";
+    QTest::newRow("audit verify") << "audit verify a.jsonl" << "audit verify file=a.jsonl" << "";
+    QTest::newRow("audit show, one logger") << "audit show a.jsonl --serial A05123456"
+                                            << "audit show file=a.jsonl serial=A05123456" << "";
 
     QTest::newRow("no command") << "" << "" << "no command given (loggerctl --help)";
     QTest::newRow("unknown command") << "erase" << "" << "unknown command \"erase\"";
@@ -66,6 +86,17 @@ void TestCtlCommandLine::parses_data()
                                                                     << "Unknown option 'with-identity'";
     QTest::newRow("--port without its value") << "read --port" << "" << "Missing value after '--port'";
     QTest::newRow("an empty port") << "read --port=" << "" << "--port needs a value";
+    QTest::newRow("a batch keeps no record without --audit") << "batch t.toml" << "" << "needs --audit LOG";
+    QTest::newRow("a batch that would give every logger one serial number")
+        << "batch t.toml --audit a.jsonl --with-identity" << "" << "Unknown option 'with-identity'";
+    QTest::newRow("a batch without its template") << "batch --audit a.jsonl" << "" << "batch needs a template";
+    QTest::newRow("no loggers to count") << "batch t.toml --audit a --count 0" << "" << "--count takes a number";
+    QTest::newRow("an operator with no log to name them in") << "write f.toml --operator anna" << ""
+                                                               << "it needs --audit";
+    QTest::newRow("audit alone") << "audit" << "" << "loggerctl audit needs verify or show";
+    QTest::newRow("audit with an unknown word") << "audit erase a.jsonl" << "" << "unknown command \"audit erase\"";
+    QTest::newRow("audit verify without its log") << "audit verify" << "" << "audit verify needs the audit log";
+    QTest::newRow("a blank operator") << "write f.toml --audit a --operator= " << "" << "--operator needs a value";
 }
 
 void TestCtlCommandLine::parses()
@@ -98,6 +129,10 @@ void TestCtlCommandLine::helpAndVersion_data()
     QTest::newRow("version") << "--version" << QStringList{"loggerctl 1.0.0"};
     QTest::newRow("write") << "write --help" << QStringList{"--with-identity", "--backup-dir DIR", exitStatus};
     QTest::newRow("help wins over a missing file") << "restore -h" << QStringList{"--force"};
+    QTest::newRow("batch") << "batch --help" << QStringList{"--report-dir DIR", "--count N", "never written twice"};
+    QTest::newRow("audit show") << "audit show --help" << QStringList{"--serial S"};
+    QTest::newRow("program lists every command")
+        << "--help" << QStringList{"loggerctl batch TEMPLATE --audit LOG", "loggerctl audit verify LOG", "loggerctl report"};
 }
 
 void TestCtlCommandLine::helpAndVersion()

@@ -114,6 +114,7 @@ private slots:
     void pluggedInAgainKeepsItsSettings();
     void scheduleUnplugsAfterTheReadBack();
     void programRunsASeries();
+    void programChangesLoggersOnTheSameCable();
 
 private:
     TPrivateRuntime FRuntime;
@@ -274,6 +275,43 @@ void TestHotPlug::programRunsASeries()
     QVERIFY(program.waitForFinished(5000));
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(PortMap::RegisteredNames().isEmpty());
+}
+
+// The adapter stays plugged in and registered on one pseudo-terminal, as a
+// COM port mapped under wine stays; only the logger behind it changes.
+void TestHotPlug::programChangesLoggersOnTheSameCable()
+{
+    QProcess program;
+    program.start(QStringLiteral(LOGGER_EMULATOR), {"--name", "ttyCABLE", "--series", "2", "--serial", "C01000009",
+                                                    "--same-cable", "--swap-when-written", "--answer-delay", "0"});
+    QVERIFY(program.waitForStarted());
+    const auto nextLine = [&program] {
+        if (!program.canReadLine())
+            program.waitForReadyRead(10000);
+        return QString::fromLocal8Bit(program.readLine()).trimmed();
+    };
+    const auto plugged = QRegularExpression(QStringLiteral(R"(^logger-emulator: port ttyCABLE is (\S+) \(C01000009\)$)"))
+                             .match(nextLine());
+    QVERIFY(plugged.hasMatch());
+    const std::string path = plugged.captured(1).toStdString();
+    TFrameBuffer fields {};
+    const TBytes record = Exchange(path, Probe);
+    std::copy(record.begin(), record.end(), fields.begin());
+    QCOMPARE(Exchange(path, WriteOf(fields, "first")).size(), 7u);
+    QCOMPARE(SerialOf(Exchange(path, Probe)), std::string("C01000009"));
+
+    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: C01000010 in place of C01000009 on ttyCABLE"));
+    QCOMPARE(Registered("ttyCABLE"), path);
+    const TBytes next = Exchange(path, Probe);
+    QCOMPARE(SerialOf(next), std::string("C01000010"));
+    // The first logger's write went with it.
+    QCOMPARE(std::string(next.begin() + 52, next.begin() + 71), std::string("Cold chain shipment"));
+    std::copy(next.begin(), next.end(), fields.begin());
+    QCOMPARE(Exchange(path, WriteOf(fields, "second")).size(), 7u);
+    QCOMPARE(SerialOf(Exchange(path, Probe)), std::string("C01000010"));
+    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: unplugged C01000010 from ttyCABLE"));
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestHotPlug)

@@ -1,0 +1,10 @@
+#include "Interrupt.h"
+
+void TInterrupt::Arrived()
+{
+    if (FRequested)
+        return;
+    FRequested = true;
+    if (FOnInterrupt)
+        FOnInterrupt();
+}

@@ -1,0 +1,66 @@
+#include "Verbs.h"
+
+#include "AuditLog.h"
+#include "Batch.h"
+#include "Console.h"
+#include "SettingsIo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+[[noreturn]] void Refuse(const QString &Message)
+{
+    throw ECtlError(TExitStatus::BadInput, (Message + QStringLiteral("; nothing was written")).toStdString());
+}
+
+// A template whose own values fail the window's checks would fail on every
+// logger; it is refused before the first. Identity and calibration are the
+// file's here, since no logger lends its own yet.
+void CheckTemplate(const QString &Path, const TSettingValues &Values)
+{
+    try {
+        PlanWrite(TFrameBuffer{}, Values, TScopes::All(), std::chrono::system_clock::now());
+    } catch (const ECtlError &e) {
+        Refuse(Path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+    }
+}
+
+QString LogState(const QString &Log)
+{
+    if (!QFileInfo::exists(Log))
+        return QStringLiteral("a new log");
+    const TAuditCheck check = VerifyAuditLog(Log);
+    if (!check.Readable)
+        Refuse(check.Error);
+    if (!check.Intact())
+        Console::Warning(QStringLiteral("the audit log %1 is not intact: %2; new records are appended after the last "
+                                        "complete one, and audit verify goes on naming the fault")
+                             .arg(Log, check.Summary()));
+    return check.Summary();
+}
+
+} // namespace
+
+TExitStatus RunBatch(const TCommand &Command, TContext &Context)
+{
+    TBatchSetup setup;
+    setup.Audit = {Command.AuditLog, Command.Operator, TAuditAction::Batch, Context.Program, Command.File, {}};
+    const TSettingsFile file = LoadSettingsFile(Command.File, &setup.Audit.TemplateSha256);
+    CheckTemplate(Command.File, file.Values);
+    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir};
+    CheckAuditLog(Command.AuditLog);
+    const QString state = LogState(Command.AuditLog);
+    setup.ReportDir = Command.ReportDir;
+    if (!setup.ReportDir.isEmpty() && !QDir().mkpath(setup.ReportDir))
+        Refuse(QStringLiteral("cannot make the folder %1 for the configuration records")
+                   .arg(QDir::toNativeSeparators(setup.ReportDir)));
+    setup.Count = Command.Count;
+
+    Console::Message(QStringLiteral("batch: writing %1 to every logger plugged in; audit log %2 (%3). Ctrl+C ends the "
+                                    "batch.")
+                         .arg(Command.File, QDir::toNativeSeparators(Command.AuditLog), state));
+    TBatch batch(setup, Context);
+    return batch.Run();
+}

@@ -1,0 +1,86 @@
+#include "WriteAuditing.h"
+
+#include "ExitStatus.h"
+#include "RecordDecoder.h"
+#include "Verify.h"
+#include "WriteAndVerify.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+
+namespace {
+
+[[noreturn]] void Refuse(const QString &Log, const QString &Problem)
+{
+    throw ECtlError(TExitStatus::BadInput,
+                    QStringLiteral("audit log %1: %2; nothing was written to the logger").arg(Log, Problem).toStdString());
+}
+
+QString Value(const TSettingValues &Values, const char *Name)
+{
+    return QString::fromStdString(Values.at(SettingIndex(Name)).front());
+}
+
+} // namespace
+
+void CheckAuditLog(const QString &Log)
+{
+    const QFileInfo info(Log);
+    if (!info.exists()) {
+        const QFileInfo folder(info.absolutePath());
+        if (!folder.isDir())
+            Refuse(Log, QStringLiteral("its folder %1 does not exist").arg(QDir::toNativeSeparators(folder.filePath())));
+        if (!folder.isWritable())
+            Refuse(Log, QStringLiteral("it cannot be made in %1").arg(QDir::toNativeSeparators(folder.filePath())));
+        return;
+    }
+    if (!info.isFile())
+        Refuse(Log, QStringLiteral("not a file"));
+    QFile file(Log);
+    if (!file.open(QIODevice::ReadOnly))
+        Refuse(Log, file.errorString());
+    // Every log begins with a record, and every record with its number: any
+    // other file, a settings file given by mistake, must not grow a JSON line.
+    const QByteArray start = file.read(7);
+    if (!start.isEmpty() && start != "{\"seq\":")
+        Refuse(Log, QStringLiteral("not an audit log (its first line is no audit record)"));
+    if (!info.isWritable())
+        Refuse(Log, QStringLiteral("it cannot be written"));
+}
+
+TAuditRecord AuditRecordOf(const TFoundLogger &Logger, const TWriteOutcome &Outcome, const TAuditRequest &Request)
+{
+    const TSettingValues before = RecordSettings(Logger.Record);
+    TAuditRecord record;
+    record.Time = Outcome.Time;
+    record.Host = QSysInfo::machineHostName();
+    record.Operator = Request.Operator.isEmpty() ? LoginName() : Request.Operator;
+    record.Program = Request.Program;
+    record.Action = Request.Action;
+    record.Port = Logger.Port;
+    record.SerialNumber = QString::fromStdString(SerialNumberText(Logger.Record));
+    record.DeviceId = Value(before, "Device ID");
+    record.Template = Request.Template;
+    record.TemplateSha256 = Request.TemplateSha256;
+    if (Outcome.Plan) {
+        record.TimeZone = Value(Outcome.Plan->Expected, "Time Zone");
+        // What the write set, whether or not the logger kept it: Differences
+        // says what it did not.
+        if (Outcome.Sent())
+            record.Changes = DiffSettings(before, Outcome.Plan->Expected, TScopes::All());
+    } else {
+        record.TimeZone = Value(before, "Time Zone");
+    }
+    record.Verified = Outcome.Verified();
+    record.Failure = Outcome.Failure;
+    record.Differences = Outcome.Differences;
+    return record;
+}
+
+QString AuditLostText(const QString &Log, const QString &Error)
+{
+    return QStringLiteral("the audit record could not be appended to %1 (%2): the write is not recorded")
+        .arg(QDir::toNativeSeparators(Log), Error);
+}
