@@ -79,6 +79,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LOGGERCFG_MAINTAINER}")
 
 set(CPACK_DEBIAN_LOGGERCFG_PACKAGE_NAME loggercfg)
+# loggerctl prints its configuration records as PDF, which needs a font; the
+# shared libraries alone do not pull one in.
+set(CPACK_DEBIAN_LOGGERCFG_PACKAGE_DEPENDS "fonts-liberation2")
 set(CPACK_COMPONENT_LOGGERCFG_DESCRIPTION
 "configuration tool for temperature and humidity data loggers
 loggercfg reads the parameter set of a temperature and humidity data logger
@@ -87,7 +90,9 @@ and writes it back together with the computer's clock.
 
 Its command-line companion loggerctl reads a logger into a settings file,
 writes a settings file to a logger and verifies every setting, keeps a
-backup of what the logger held, and compares a file with a logger.
+backup of what the logger held, and compares a file with a logger. It also
+prepares loggers in series from one template, keeping a tamper-evident audit
+log and a printed configuration record of each.
 
 To open a serial port the user must be a member of the dialout group.")
 

@@ -29,12 +29,17 @@ QString Program()
     return path.startsWith(u'/') ? QStringLiteral("Z:") + path : path;
 }
 
-TRun Run(const QStringList &arguments)
+TRun Run(const QStringList &arguments, int limitMs = 60000)
 {
     QProcess process;
+    // The configuration record is printed through Windows' own platform, as on
+    // a Windows machine; the stage's offscreen one finds no fonts under wine.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("windows"));
+    process.setProcessEnvironment(environment);
     process.start(Program(), arguments);
     TRun run;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(limitMs)) {
         process.kill();
         process.waitForFinished();
         run.Err = QStringLiteral("loggerctl.exe did not end: ") + process.errorString();
@@ -60,13 +65,9 @@ class TestLoggerctlWin : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(WineStage::Ports(), (QStringList{LoggerPort} + SilentPorts));
-    }
-
     void readProbesEveryPortAtOnce()
     {
+        QCOMPARE(WineStage::Ports(), (QStringList{LoggerPort} + SilentPorts));
         QElapsedTimer clock;
         clock.start();
         const TRun run = Run({QStringLiteral("read")});
@@ -84,6 +85,7 @@ private slots:
 
     void writeVerifiesAndKeepsABackup()
     {
+        QCOMPARE(WineStage::Ports(), (QStringList{LoggerPort} + SilentPorts));
         const TRun read = Run({QStringLiteral("read"), QStringLiteral("--port"), LoggerPort});
         QVERIFY2(read.Status == 0, qPrintable(read.Err));
         QByteArray text = read.Out;
@@ -115,6 +117,52 @@ private slots:
         const TRun again = Run({QStringLiteral("read"), QStringLiteral("--port"), LoggerPort});
         QVERIFY2(again.Status == 0, qPrintable(again.Err));
         QCOMPARE(Parse(again.Out).Values, Parse(text).Values);
+    }
+
+    // Three loggers one after another on one COM port that stays (another
+    // logger on the same cable), beside a silent port: each is written once,
+    // recorded in a log that verifies, and printed.
+    void batchOfThreeOnOneCable()
+    {
+        QCOMPARE(WineStage::Ports(), (QStringList{QStringLiteral("COM4"), QStringLiteral("COM10")}));
+        const QString port = QStringLiteral("COM4");
+        const TRun read = Run({QStringLiteral("read"), QStringLiteral("--port"), port});
+        QVERIFY2(read.Status == 0, qPrintable(read.Err));
+        QByteArray text = read.Out;
+        const QByteArray interval = "M = \"5\", S = \"0\"";
+        QVERIFY(text.contains(interval));
+        text.replace(interval, "M = \"20\", S = \"0\"");
+
+        QTemporaryDir dir;
+        QFile batchTemplate(dir.filePath(QStringLiteral("template.toml")));
+        QVERIFY(batchTemplate.open(QIODevice::WriteOnly) && batchTemplate.write(text) == text.size());
+        batchTemplate.close();
+        const QString log = QDir::toNativeSeparators(dir.filePath(QStringLiteral("audit.jsonl")));
+        const QString reports = QDir::toNativeSeparators(dir.filePath(QStringLiteral("reports")));
+        const TRun batch = Run({QStringLiteral("batch"), QDir::toNativeSeparators(batchTemplate.fileName()),
+                                QStringLiteral("--audit"), log, QStringLiteral("--report-dir"), reports,
+                                QStringLiteral("--backup-dir"), dir.filePath(QStringLiteral("backups")),
+                                QStringLiteral("--count"), QStringLiteral("3")},
+                               180000);
+        QVERIFY2(batch.Status == 0, qPrintable(batch.Err + QString::fromUtf8(batch.Out)));
+        const QString out = QString::fromUtf8(batch.Out);
+        for (const char *serial : {"A05123456", "A05123457", "A05123458"})
+            QVERIFY2(out.contains(QStringLiteral("%1 configured and verified, ").arg(QLatin1String(serial))),
+                     qPrintable(out));
+        QCOMPARE(out.count(QStringLiteral(" configured and verified, ")), 3);
+        QVERIFY2(out.contains(QStringLiteral("batch ended: 3 configured, 0 failed")), qPrintable(out));
+
+        int frames = 0;
+        for (const QByteArray &block : WineStage::ReceivedBlocks(port))
+            frames += block.size() == 204 && block.startsWith(QByteArray::fromHex("AA5595"));
+        QCOMPARE(frames, 3);
+        QCOMPARE(QDir(reports).entryList({QStringLiteral("*.pdf")}, QDir::Files).size(), 3);
+
+        const TRun verify = Run({QStringLiteral("audit"), QStringLiteral("verify"), log});
+        QVERIFY2(verify.Status == 0, qPrintable(verify.Err + QString::fromUtf8(verify.Out)));
+        QFile records(log);
+        QVERIFY(records.open(QIODevice::ReadOnly));
+        QCOMPARE(records.readAll().count('\n'), 3);
     }
 };
 
