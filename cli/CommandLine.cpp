@@ -46,7 +46,7 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      "the file is named after the serial number and the time, in this folder.",
      0},
     {TVerb::Batch, "batch",
-     "batch TEMPLATE --audit LOG [--operator NAME] [--report-dir DIR] [--with-calibration] [--backup-dir DIR] "
+     "batch TEMPLATE --audit LOG [--port PORT] [--operator NAME] [--report-dir DIR] [--with-calibration] [--backup-dir DIR] "
      "[--count N]",
      "Prepares loggers in series: waits for a logger to be plugged in, keeps a\n"
      "backup of it, writes TEMPLATE to it (its identity, and its calibration unless\n"
@@ -133,7 +133,7 @@ QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
     case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir, O.Audit, O.Operator};
     case TVerb::Report: return {O.Help, O.Port, O.ReportOutput};
     // No --with-identity: every logger of a batch would get the template's serial number.
-    case TVerb::Batch: return {O.Help, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count};
+    case TVerb::Batch: return {O.Help, O.Port, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count};
     case TVerb::AuditVerify: return {O.Help};
     case TVerb::AuditShow: return {O.Help, O.Serial};
     }

@@ -57,6 +57,15 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
         Refuse(QStringLiteral("cannot make the folder %1 for the configuration records")
                    .arg(QDir::toNativeSeparators(setup.ReportDir)));
     setup.Count = Command.Count;
+    if (!Command.Port.isEmpty()) {
+        // Only the station's cable: a logger left on another port (one being
+        // read in the window, say) would otherwise be taken first and, never
+        // going away, hold the batch for good. The port still comes and goes
+        // with the list, as an adapter plugged in and out does.
+        Context.Candidates = [all = Context.Candidates, port = Command.Port] {
+            return all().contains(port) ? QStringList{port} : QStringList{};
+        };
+    }
 
     Console::Message(QStringLiteral("batch: writing %1 to every logger plugged in; audit log %2 (%3). Ctrl+C ends the "
                                     "batch.")

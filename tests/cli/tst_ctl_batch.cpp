@@ -178,10 +178,14 @@ void TestCtlBatch::everyLoggerWrittenOnce_data()
     QTest::addColumn<QString>("layout");  // how the loggers follow each other
     QTest::addColumn<int>("failing");     // the one that does not keep its write, or -1
     QTest::addColumn<int>("signal");      // that ends the batch
+    QTest::addColumn<bool>("bystander");  // a logger on another port, left out by --port
 
-    QTest::newRow("one port name, each unplugged in turn, Ctrl+C") << "one name" << -1 << SIGINT;
-    QTest::newRow("a port each, one logger not keeping its write, SIGTERM") << "a port each" << 1 << SIGTERM;
-    QTest::newRow("another logger on the same cable") << "same cable" << -1 << SIGINT;
+    QTest::newRow("one port name, each unplugged in turn, Ctrl+C") << "one name" << -1 << SIGINT << false;
+    QTest::newRow("a port each, one logger not keeping its write, SIGTERM") << "a port each" << 1 << SIGTERM << false;
+    QTest::newRow("another logger on the same cable") << "same cable" << -1 << SIGINT << false;
+    // The fault: a logger that never goes away, listed first, was taken and
+    // then held the batch for good.
+    QTest::newRow("--port: a logger on another port is left alone") << "one name" << -1 << SIGINT << true;
 }
 
 void TestCtlBatch::everyLoggerWrittenOnce()
@@ -189,7 +193,11 @@ void TestCtlBatch::everyLoggerWrittenOnce()
     QFETCH(QString, layout);
     QFETCH(int, failing);
     QFETCH(int, signal);
+    QFETCH(bool, bystander);
 
+    TLoggerEmulator standing("ttyAAA");
+    if (bystander)
+        QVERIFY(standing.Start());
     constexpr std::size_t Count = 3;
     TLoggerSeries series(FirstSerial, Count);
     QStringList serials;  // before the same cable changes the first line's record
@@ -215,14 +223,17 @@ void TestCtlBatch::everyLoggerWrittenOnce()
     }
     TPlugSchedule schedule(series, steps);
     const QString reports = Path(QStringLiteral("reports"));
-    TBatchProcess batch(Batch({QStringLiteral("--operator"), QStringLiteral("tester"), QStringLiteral("--report-dir"),
-                               reports}));
+    QStringList options{QStringLiteral("--operator"), QStringLiteral("tester"), QStringLiteral("--report-dir"), reports};
+    if (bystander)
+        options << QStringLiteral("--port") << QStringLiteral("ttyBATCH");
+    TBatchProcess batch(Batch(options));
     schedule.Start();
     QVERIFY(schedule.Wait(90s));
     QCOMPARE(schedule.Failure(), std::string());
     batch.Signal(signal);
     const TCtlRun run = batch.Finish();
     QCOMPARE(run.Status, failing >= 0 ? 1 : 0);
+    QCOMPARE(WriteFrames(standing), 0u);
 
     const QString log = Path(QStringLiteral("audit.jsonl"));
     const std::vector<TAuditRecord> records = Records(log);
