@@ -62,8 +62,11 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
         // read in the window, say) would otherwise be taken first and, never
         // going away, hold the batch for good. The port still comes and goes
         // with the list, as an adapter plugged in and out does.
+        // Named as the list names it, or by its device's path.
         Context.Candidates = [all = Context.Candidates, port = Command.Port] {
-            return all().contains(port) ? QStringList{port} : QStringList{};
+            QStringList kept = all();
+            kept.removeIf([&](const QString &name) { return name != port && name != QFileInfo(port).fileName(); });
+            return kept;
         };
     }
 
