@@ -225,15 +225,7 @@ private:
 
 int main(int argc, char *argv[])
 {
-    if (::geteuid() == 0) {
-        std::vector<char *> args = {const_cast<char *>("setpriv"), const_cast<char *>("--reuid=nobody"),
-                                    const_cast<char *>("--regid=nogroup"), const_cast<char *>("--clear-groups")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        ::execvp("setpriv", args.data());
-        ::perror("setpriv");
-        return 1;
-    }
+    RunWithoutRoot(argc, argv);
     QCoreApplication application(argc, argv);
     TestCtlDiscovery test;
     return QTest::qExec(&test, argc, argv);

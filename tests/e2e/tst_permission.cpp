@@ -143,15 +143,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    if (::geteuid() == 0) {
-        std::vector<char *> args = {const_cast<char *>("setpriv"), const_cast<char *>("--reuid=nobody"),
-                                    const_cast<char *>("--regid=nogroup"), const_cast<char *>("--clear-groups")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        ::execvp("setpriv", args.data());
-        ::perror("setpriv");
-        return 1;
-    }
+    RunWithoutRoot(argc, argv);
     QApplication application(argc, argv);
     TestPermission test;
     return QTest::qExec(&test, argc, argv);

@@ -2,10 +2,28 @@
 
 #include <QString>
 
+#include <cstdio>
+#include <vector>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// Root opens any device node, so a test of refusal runs itself again as
+// nobody; returns only in a process that is not root.
+inline void RunWithoutRoot(int argc, char *argv[])
+{
+    if (::geteuid() != 0)
+        return;
+    std::vector<char *> args = {const_cast<char *>("setpriv"), const_cast<char *>("--reuid=nobody"),
+                                const_cast<char *>("--regid=nogroup"), const_cast<char *>("--clear-groups")};
+    args.insert(args.end(), argv, argv + argc);
+    args.push_back(nullptr);
+    ::execvp("setpriv", args.data());
+    ::perror("setpriv");
+    ::_exit(1);
+}
 
 // A pseudo-terminal whose device node nobody but root may open.
 class TRefusingPort
