@@ -102,6 +102,18 @@ double LineMs()
     return 3 * perExchange + answers;
 }
 
+QString WriteTemplate(const QString &Path, const TFrameBuffer &Record, const char *Minutes)
+{
+    TSettingsFile file;
+    file.Values = RecordSettings(Record);
+    file.Values.at(SettingIndex("Log Interval")).at(1) = Minutes;
+    QFile out(Path);
+    const std::string text = WriteSettingsFile(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), qint64(text.size())) != qint64(text.size()))
+        throw Bench::EBenchFailure("cannot write a settings file");
+    return Path;
+}
+
 void Write()
 {
     QTemporaryDir dir;
@@ -111,17 +123,9 @@ void Write()
     // Two files that differ in the interval, written in turn, so that every
     // write changes the logger.
     QStringList files;
-    for (const char *minutes : {"15", "5"}) {
-        TSettingsFile file;
-        file.Values = RecordSettings(logger->ParameterRecord());
-        file.Values.at(SettingIndex("Log Interval")).at(1) = minutes;
-        const QString path = dir.filePath(QStringLiteral("interval-%1.toml").arg(QLatin1String(minutes)));
-        QFile out(path);
-        const std::string text = WriteSettingsFile(file);
-        if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), qint64(text.size())) != qint64(text.size()))
-            throw Bench::EBenchFailure("cannot write a settings file");
-        files << path;
-    }
+    for (const char *minutes : {"15", "5"})
+        files << WriteTemplate(dir.filePath(QStringLiteral("interval-%1.toml").arg(QLatin1String(minutes))),
+                               logger->ParameterRecord(), minutes);
     std::vector<double> walls;
     for (int round = 0; round < WriteRounds; ++round) {
         QProcess ctl;
@@ -140,18 +144,6 @@ void Write()
     Bench::Figure("write_verify_line", line, "ms", "computed: 3 exchanges, waits, silences, answers at 9600 baud");
     std::printf("write_verify ratio %s ours/line\n", Bench::Fixed(median / line, 3).c_str());
     Bench::Goal("write_verify", median <= 1.15 * line, "within 15 % of the line's own time");
-}
-
-QString WriteTemplate(const QString &Path, const TFrameBuffer &Record, const char *Minutes)
-{
-    TSettingsFile file;
-    file.Values = RecordSettings(Record);
-    file.Values.at(SettingIndex("Log Interval")).at(1) = Minutes;
-    QFile out(Path);
-    const std::string text = WriteSettingsFile(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), qint64(text.size())) != qint64(text.size()))
-        throw Bench::EBenchFailure("cannot write a settings file");
-    return Path;
 }
 
 // Twenty loggers plugged in one after another on one port name, each taken

@@ -239,20 +239,27 @@ void TestHotPlug::scheduleUnplugsAfterTheReadBack()
     QCOMPARE(series[1].StoredWrites(), 0u);
 }
 
+namespace {
+
+// The program's next line on stdout, waiting for it a while.
+QString NextLine(QProcess &program)
+{
+    if (!program.canReadLine())
+        program.waitForReadyRead(10000);
+    return QString::fromLocal8Bit(program.readLine()).trimmed();
+}
+
+} // namespace
+
 void TestHotPlug::programRunsASeries()
 {
     QProcess program;
     program.start(QStringLiteral(LOGGER_EMULATOR), {"--name", "ttySERIES", "--series", "2", "--serial", "C01000009",
                                                     "--swap-when-written", "--plug-gap", "200", "--answer-delay", "0"});
     QVERIFY(program.waitForStarted());
-    const auto nextLine = [&program] {
-        if (!program.canReadLine())
-            program.waitForReadyRead(10000);
-        return QString::fromLocal8Bit(program.readLine()).trimmed();
-    };
     const QRegularExpression banner(QStringLiteral(R"(^logger-emulator: port ttySERIES is (\S+) \((\w+)\)$)"));
 
-    auto plugged = banner.match(nextLine());
+    auto plugged = banner.match(NextLine(program));
     QVERIFY(plugged.hasMatch());
     QCOMPARE(plugged.captured(2), QStringLiteral("C01000009"));
     const std::string path = plugged.captured(1).toStdString();
@@ -262,16 +269,16 @@ void TestHotPlug::programRunsASeries()
     std::copy(record.begin(), record.end(), fields.begin());
     QCOMPARE(Exchange(path, WriteOf(fields, "series")).size(), 7u);
     QCOMPARE(SerialOf(Exchange(path, Probe)), std::string("C01000009"));
-    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: unplugged C01000009 from ttySERIES"));
+    QCOMPARE(NextLine(program), QStringLiteral("logger-emulator: unplugged C01000009 from ttySERIES"));
 
     // The serial numbers count up, carrying into the next digit.
-    plugged = banner.match(nextLine());
+    plugged = banner.match(NextLine(program));
     QVERIFY(plugged.hasMatch());
     QCOMPARE(plugged.captured(2), QStringLiteral("C01000010"));
     QCOMPARE(SerialOf(Exchange(plugged.captured(1).toStdString(), Probe)), std::string("C01000010"));
     // Not written: SIGUSR1 unplugs it, as a technician who gives up on it.
     QCOMPARE(::kill(pid_t(program.processId()), SIGUSR1), 0);
-    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: unplugged C01000010 from ttySERIES"));
+    QCOMPARE(NextLine(program), QStringLiteral("logger-emulator: unplugged C01000010 from ttySERIES"));
     QVERIFY(program.waitForFinished(5000));
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(PortMap::RegisteredNames().isEmpty());
@@ -285,13 +292,8 @@ void TestHotPlug::programChangesLoggersOnTheSameCable()
     program.start(QStringLiteral(LOGGER_EMULATOR), {"--name", "ttyCABLE", "--series", "2", "--serial", "C01000009",
                                                     "--same-cable", "--swap-when-written", "--answer-delay", "0"});
     QVERIFY(program.waitForStarted());
-    const auto nextLine = [&program] {
-        if (!program.canReadLine())
-            program.waitForReadyRead(10000);
-        return QString::fromLocal8Bit(program.readLine()).trimmed();
-    };
     const auto plugged = QRegularExpression(QStringLiteral(R"(^logger-emulator: port ttyCABLE is (\S+) \(C01000009\)$)"))
-                             .match(nextLine());
+                             .match(NextLine(program));
     QVERIFY(plugged.hasMatch());
     const std::string path = plugged.captured(1).toStdString();
     TFrameBuffer fields {};
@@ -300,7 +302,7 @@ void TestHotPlug::programChangesLoggersOnTheSameCable()
     QCOMPARE(Exchange(path, WriteOf(fields, "first")).size(), 7u);
     QCOMPARE(SerialOf(Exchange(path, Probe)), std::string("C01000009"));
 
-    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: C01000010 in place of C01000009 on ttyCABLE"));
+    QCOMPARE(NextLine(program), QStringLiteral("logger-emulator: C01000010 in place of C01000009 on ttyCABLE"));
     QCOMPARE(Registered("ttyCABLE"), path);
     const TBytes next = Exchange(path, Probe);
     QCOMPARE(SerialOf(next), std::string("C01000010"));
@@ -309,7 +311,7 @@ void TestHotPlug::programChangesLoggersOnTheSameCable()
     std::copy(next.begin(), next.end(), fields.begin());
     QCOMPARE(Exchange(path, WriteOf(fields, "second")).size(), 7u);
     QCOMPARE(SerialOf(Exchange(path, Probe)), std::string("C01000010"));
-    QCOMPARE(nextLine(), QStringLiteral("logger-emulator: unplugged C01000010 from ttyCABLE"));
+    QCOMPARE(NextLine(program), QStringLiteral("logger-emulator: unplugged C01000010 from ttyCABLE"));
     QVERIFY(program.waitForFinished(5000));
     QCOMPARE(program.exitCode(), 0);
 }
