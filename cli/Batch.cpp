@@ -103,7 +103,9 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     const std::string serialNumber = SerialNumberText(Record);
     const QString serial = Serial(serialNumber);
     FContext.Progress->SetPrefix(QStringLiteral("%1 on %2: ").arg(serial, Port));
-    const TWriteOutcome outcome = WriteLogger(logger, FSetup.Write, FContext);
+    const TWriteOutcome outcome = WriteLogger(logger, FSetup.Write, *FContext.Progress);
+    for (const QString &warning : outcome.Warnings)
+        Console::Warning(warning);
     FContext.Progress->SetPrefix({});
     if (!outcome.Differences.empty())
         PrintDifferences(outcome.Differences);

@@ -4,7 +4,6 @@
 #include "EventWait.h"
 #include "LoggerWatch.h"
 #include "Verbs.h"
-#include "WriteAndVerify.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExitStatus.h"
+#include "StationError.h"
 
 #include <QString>
 #include <QStringList>

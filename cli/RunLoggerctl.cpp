@@ -27,7 +27,7 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
         case TVerb::AuditVerify: return static_cast<int>(RunAuditVerify(*parsed.Command, Context));
         case TVerb::AuditShow: return static_cast<int>(RunAuditShow(*parsed.Command, Context));
         }
-    } catch (const ECtlError &e) {
+    } catch (const EStationError &e) {
         Console::Message(std::string_view(e.what()));
         return static_cast<int>(e.Status());
     }

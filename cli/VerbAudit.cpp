@@ -9,7 +9,7 @@ TExitStatus RunAuditVerify(const TCommand &Command, TContext &)
 {
     const TAuditCheck check = VerifyAuditLog(Command.File);
     if (!check.Readable)
-        throw ECtlError(TExitStatus::BadInput, check.Error.toStdString());
+        throw EStationError(TExitStatus::BadInput, check.Error.toStdString());
     Console::Data((Command.File + QStringLiteral(": ") + check.Summary() + QLatin1Char('\n')).toStdString());
     // The hash to keep elsewhere: records cut from the end leave a chain that
     // holds, and only this shows them missing.
@@ -26,7 +26,7 @@ TExitStatus RunAuditShow(const TCommand &Command, TContext &)
     TAuditContents contents;
     QString error;
     if (!ReadAuditLog(Command.File, &contents, &error))
-        throw ECtlError(TExitStatus::BadInput, error.toStdString());
+        throw EStationError(TExitStatus::BadInput, error.toStdString());
     const QString table = FormatAuditTable(contents.Records, Command.Serial);
     if (table.isEmpty())
         Console::Message(Command.Serial.isEmpty()

@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void Refuse(const QString &Message)
 {
-    throw ECtlError(TExitStatus::BadInput, (Message + QStringLiteral("; nothing was written")).toStdString());
+    throw EStationError(TExitStatus::BadInput, (Message + QStringLiteral("; nothing was written")).toStdString());
 }
 
 // A template whose own values fail the window's checks would fail on every
@@ -22,7 +22,7 @@ void CheckTemplate(const QString &Path, const TSettingValues &Values)
 {
     try {
         PlanWrite(TFrameBuffer{}, Values, TScopes::All(), std::chrono::system_clock::now());
-    } catch (const ECtlError &e) {
+    } catch (const EWriteRefused &e) {
         Refuse(Path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
 }
@@ -49,7 +49,7 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
     setup.Audit = {Command.AuditLog, Command.Operator, TAuditAction::Batch, Context.Program, Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &setup.Audit.TemplateSha256);
     CheckTemplate(Command.File, file.Values);
-    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir};
+    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir, Context.Program};
     CheckAuditLog(Command.AuditLog);
     const QString state = LogState(Command.AuditLog);
     setup.ReportDir = Command.ReportDir;

@@ -20,7 +20,7 @@ TExitStatus RunReport(const TCommand &Command, TContext &Context)
     Context.Progress->Phase(QStringLiteral("printing..."));
     QString error;
     if (!WriteConfigurationRecord(data, path, &error))
-        throw ECtlError(TExitStatus::BadInput, error.toStdString());
+        throw EStationError(TExitStatus::BadInput, error.toStdString());
     Console::Message(QStringLiteral("printed the configuration record of the logger %1 on %2 into %3")
                          .arg(PrintableText(serial), logger.Port, QDir::toNativeSeparators(path)));
     return TExitStatus::Success;

@@ -3,7 +3,6 @@
 #include "WriteAuditing.h"
 #include "RecordDecoder.h"
 #include "SettingsIo.h"
-#include "WriteAndVerify.h"
 
 TExitStatus RunRestore(const TCommand &Command, TContext &Context)
 {
@@ -15,9 +14,9 @@ TExitStatus RunRestore(const TCommand &Command, TContext &Context)
     const std::string &backupSerial = backup.Values.at(SettingIndex("Serial Number")).front();
     const std::string loggerSerial = SerialNumberText(logger.Record);
     if (backupSerial != loggerSerial && !Command.Force)
-        throw ECtlError(TExitStatus::BadInput,
+        throw EStationError(TExitStatus::BadInput,
                         Command.File.toStdString() + " holds the settings of the logger " + backupSerial
                             + ", but the logger on " + logger.Port.toStdString() + " is " + loggerSerial
                             + "; nothing was written (--force restores it anyway)");
-    return WriteAndVerify(logger, {Command.File, backup.Values, TScopes::All(), Command.BackupDir}, audit, Context);
+    return WriteAndVerify(logger, {Command.File, backup.Values, TScopes::All(), Command.BackupDir, {}}, audit, Context);
 }

@@ -2,13 +2,13 @@
 
 #include "CommandLine.h"
 #include "LoggerSearch.h"
+#include "LoggerWrite.h"
 #include "PortListStamp.h"
+#include "Progress.h"
 
 #include <QString>
 
 #include <functional>
-
-class TProgress;
 
 // What every command needs beside its own options.
 struct TContext {
@@ -19,7 +19,7 @@ struct TContext {
     TProgress *Progress = nullptr;
 };
 
-// Each returns the exit status, or throws ECtlError.
+// Each returns the exit status, or throws EStationError.
 TExitStatus RunPorts(const TCommand &Command, TContext &Context);
 TExitStatus RunRead(const TCommand &Command, TContext &Context);
 TExitStatus RunWrite(const TCommand &Command, TContext &Context);
@@ -29,6 +29,18 @@ TExitStatus RunReport(const TCommand &Command, TContext &Context);
 TExitStatus RunBatch(const TCommand &Command, TContext &Context);
 TExitStatus RunAuditVerify(const TCommand &Command, TContext &Context);
 TExitStatus RunAuditShow(const TCommand &Command, TContext &Context);
+
+struct TAuditRequest;
+
+// What write and restore do once the logger is found: the station's write,
+// its messages, a record appended to the audit log when one is named (which
+// CheckAuditLog has let through), and the exit status. Throws EStationError
+// when nothing was sent.
+TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Request, const TAuditRequest &Audit,
+                           TContext &Context);
+
+// The per-setting lines of a failed verify, on stderr.
+void PrintDifferences(const std::vector<TSettingDifference> &Differences);
 
 // Parses, runs and reports; what main() does.
 int RunLoggerctl(const QStringList &Arguments, TContext &Context);

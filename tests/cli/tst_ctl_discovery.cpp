@@ -2,7 +2,7 @@
 #include "CtlSupport.h"
 #include "DeniedPortsAdvice.h"
 #include "Discovery.h"
-#include "ExitStatus.h"
+#include "StationError.h"
 #include "LoggerSearch.h"
 #include "PortMap.h"
 #include "Progress.h"
@@ -187,7 +187,7 @@ private slots:
         try {
             FindLogger(QString(), [&] { return row.Names(); }, progress);
             QFAIL("a logger was found");
-        } catch (const ECtlError &e) {
+        } catch (const EStationError &e) {
             QCOMPARE(e.Status(), TExitStatus::NoLogger);
             QCOMPARE(QString::fromUtf8(e.what()), message);
         }

@@ -2,7 +2,7 @@
 
 #include "DeniedPortsAdvice.h"
 #include "EventWait.h"
-#include "ExitStatus.h"
+#include "StationError.h"
 
 namespace {
 constexpr std::uint32_t LineBaudRate = 9600;
@@ -75,9 +75,9 @@ TBlock Exchange(const QString &Port, const std::uint8_t *Request, std::size_t Le
     switch (line.Open()) {
     case TOpenResult::Opened: break;
     case TOpenResult::Denied:
-        throw ECtlError(TExitStatus::NoLogger, DeniedPortsAdvice({Port}).toStdString());
+        throw EStationError(TExitStatus::NoLogger, DeniedPortsAdvice({Port}).toStdString());
     case TOpenResult::Failed:
-        throw ECtlError(TExitStatus::NoLogger,
+        throw EStationError(TExitStatus::NoLogger,
                         "cannot open " + Port.toStdString() + ": it is missing or another program uses it");
     }
     TEventWait::Pause(TLoggerLine::SettleWait);

@@ -2,16 +2,16 @@
 
 #include "DeniedPortsAdvice.h"
 #include "Discovery.h"
-#include "ExitStatus.h"
+#include "StationError.h"
 #include "LoggerLine.h"
-#include "Progress.h"
+#include "ProgressSink.h"
 #include "SerialPortList.h"
 
 namespace {
 
 [[noreturn]] void Fail(TExitStatus Status, const QString &Message)
 {
-    throw ECtlError(Status, Message.toStdString());
+    throw EStationError(Status, Message.toStdString());
 }
 
 // A named port that did not give a record: the logger itself answered wrongly
@@ -41,7 +41,7 @@ QStringList CandidatePorts()
     return ports;
 }
 
-TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgress &Progress)
+TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgressSink &Progress)
 {
     const QStringList ports = Port.isEmpty() ? Candidates() : QStringList{Port};
     if (ports.isEmpty())
@@ -69,7 +69,7 @@ TFrameBuffer ReadBack(const QString &Port)
     TBlock answer;
     try {
         answer = Exchange(Port, ProbeRequest.data(), ProbeRequest.size(), AnswerLimit);
-    } catch (const ECtlError &e) {
+    } catch (const EStationError &e) {
         Fail(TExitStatus::LoggerFault, QString::fromUtf8(e.what()) + QStringLiteral("; the write is not verified"));
     }
     if (answer.empty())

@@ -7,11 +7,20 @@
 
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 // What a write sends and what a read must show afterwards, worked out from
 // the record read before it and a settings file, without any port.
+
+// A write that must not go out: the message says why, in the words the
+// window uses for the same failure.
+class EWriteRefused : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The controls as the window shows them after reading Record.
 TParameterSet LoggerSettings(const TFrameBuffer &Record);
@@ -27,8 +36,8 @@ struct TWritePlan {
 };
 
 // File over Record in Scopes, the window's checks, the computer's clock in
-// the chosen zone, the frame. Throws ECtlError (bad input) with the first
-// failed check's message, or with a text that does not convert.
+// the chosen zone, the frame. Throws EWriteRefused with the first failed
+// check's message, or with a text that does not convert.
 TWritePlan PlanWrite(const TFrameBuffer &Record, const TSettingValues &File, TScopes Scopes,
                      std::chrono::system_clock::time_point Utc);
 

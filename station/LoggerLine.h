@@ -50,6 +50,6 @@ private:
 
 // One request on a known port, as the window sends it: open, wait, send, wait
 // up to Limit for the first block, close, wait. An empty answer is none.
-// Throws ECtlError (no logger) when the port cannot be opened.
+// Throws EStationError (no logger) when the port cannot be opened.
 TBlock Exchange(const QString &Port, const std::uint8_t *Request, std::size_t Length,
                 std::chrono::milliseconds Limit);

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "AuditRecord.h"
-#include "LoggerSearch.h"
+#include "LoggerWrite.h"
 
 #include <QByteArray>
 #include <QString>
 
-struct TWriteOutcome;
-
-// The audit log as write, restore and batch keep it: one record per write.
+// The audit log as every write of the station keeps it: one record per write.
 struct TAuditRequest {
     QString Log;  // empty: none is kept
     QString Operator;
@@ -19,7 +17,7 @@ struct TAuditRequest {
 };
 
 // Before anything is sent: a log that is missing is fine, one that cannot be
-// made or written, or that is some other file, is refused (ECtlError, bad
+// made or written, or that is some other file, is refused (EStationError, bad
 // input), so that no write goes unrecorded for a reason known beforehand.
 void CheckAuditLog(const QString &Log);
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-// Settings files on disk. Every failure is an ECtlError with bad input, whose
+// Settings files on disk. Every failure is an EStationError with bad input, whose
 // message names the file.
 
 // Read and checked whole, before any port is opened. Sha256 (hex) is of the

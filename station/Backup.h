@@ -18,7 +18,7 @@ QString BackupDirectory(const QString &Dir);
 // Writes the record's settings as a backup into Dir, which is created
 // (readable by the user alone, as a backup holds the logger's password) when
 // missing. Never replaces a file: a second write within the same second gets
-// a numbered name. Returns the file's path; throws ECtlError (bad input), and
+// a numbered name. Returns the file's path; throws EStationError (bad input), and
 // the caller then sends nothing.
 QString SaveBackup(const QString &Dir, const TFrameBuffer &Record, const QString &Port, const QDateTime &Utc,
                    const std::string &Program);

@@ -1,6 +1,6 @@
 #include "Backup.h"
 
-#include "ExitStatus.h"
+#include "StationError.h"
 #include "RecordDecoder.h"
 #include "SettingsFile.h"
 #include "SettingsIo.h"
@@ -20,7 +20,7 @@ bool PlainFileNameChar(char32_t ch)
 
 [[noreturn]] void Fail(const QString &What, const QString &Problem)
 {
-    throw ECtlError(TExitStatus::BadInput,
+    throw EStationError(TExitStatus::BadInput,
                     QStringLiteral("cannot keep the backup %1: %2; nothing was written to the logger")
                         .arg(What, Problem)
                         .toStdString());

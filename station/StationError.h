@@ -3,7 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-// What a script can branch on; the man page documents the same numbers.
+// How a piece of the station's work ended, in the categories that loggerctl's
+// exit statuses give a script to branch on (the man page documents the same
+// numbers) and that the window turns into its messages.
 enum class TExitStatus {
     Success = 0,      // diff: no differences
     LoggerFault = 1,  // the logger answered wrongly or not at all, or verify found a difference; diff: differences
@@ -11,11 +13,11 @@ enum class TExitStatus {
     NoLogger = 3,     // no logger found
 };
 
-// Ends a command with its status; the message goes to stderr as it is.
-class ECtlError : public std::runtime_error
+// Ends the work with its status and a message for the user, said as it is.
+class EStationError : public std::runtime_error
 {
 public:
-    ECtlError(TExitStatus Status, const std::string &Message)
+    EStationError(TExitStatus Status, const std::string &Message)
         : std::runtime_error(Message), FStatus(Status)
     {
     }

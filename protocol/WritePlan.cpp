@@ -1,7 +1,6 @@
 #include "WritePlan.h"
 
 #include "Convert.h"
-#include "ExitStatus.h"
 #include "ParameterChecks.h"
 #include "ParameterLayout.h"
 #include "RecordDecoder.h"
@@ -45,12 +44,12 @@ TWritePlan PlanWrite(const TFrameBuffer &Record, const TSettingValues &File, TSc
 {
     TParameterSet set = FileOverRecord(Record, File, Scopes);
     if (const auto failure = FirstFailedCheck(set))
-        throw ECtlError(TExitStatus::BadInput, failure->Message);
+        throw EWriteRefused(failure->Message);
     TWritePlan plan;
     try {
         plan.Frame = Encode(Record, set, Utc);
     } catch (const EConvertError &e) {
-        throw ECtlError(TExitStatus::BadInput, e.what());
+        throw EWriteRefused(e.what());
     }
     plan.Expected = RecordSettings(StoredRecord(plan.Frame, Record));
     plan.TripBytes = Utf8ToChars(set.Text(Ctl::mmoTripInfo)).size();

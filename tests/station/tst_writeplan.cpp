@@ -1,5 +1,5 @@
 #include "Backup.h"
-#include "ExitStatus.h"
+#include "StationError.h"
 #include "ParameterLayout.h"
 #include "RecordDecoder.h"
 #include "SettingsIo.h"
@@ -16,7 +16,7 @@
 
 // What a write sends, what its verify expects, what diff shows and where the
 // backup goes: worked out from a record and a file, without any port.
-class TestCtlPlan : public QObject
+class TestWritePlan : public QObject
 {
     Q_OBJECT
 
@@ -80,7 +80,7 @@ QStringList Names(const std::vector<TSettingDifference> &Differences)
 
 } // namespace
 
-void TestCtlPlan::planWrite_data()
+void TestWritePlan::planWrite_data()
 {
     QTest::addColumn<QString>("changes");  // made in the file read from the logger
     QTest::addColumn<QString>("scopes");
@@ -107,7 +107,7 @@ void TestCtlPlan::planWrite_data()
                                                         << "'' is not a valid integer value";
 }
 
-void TestCtlPlan::planWrite()
+void TestWritePlan::planWrite()
 {
     QFETCH(QString, changes);
     QFETCH(QString, scopes);
@@ -125,15 +125,14 @@ void TestCtlPlan::planWrite()
         QCOMPARE(plan.Frame[2], CmdParameterWrite);
         // A logger that stored the frame passes the verify.
         QVERIFY(VerifyWrite(plan, StoredRecord(plan.Frame, record)).empty());
-    } catch (const ECtlError &e) {
+    } catch (const EWriteRefused &e) {
         QVERIFY2(bytes.isEmpty(), e.what());
-        QCOMPARE(e.Status(), TExitStatus::BadInput);
         QCOMPARE(QString::fromUtf8(e.what()), message);
     }
 }
 
 // What the warning about a trip information too long for a write counts.
-void TestCtlPlan::tripBytes_data()
+void TestWritePlan::tripBytes_data()
 {
     QTest::addColumn<QString>("trip");
     QTest::addColumn<int>("bytes");
@@ -143,7 +142,7 @@ void TestCtlPlan::tripBytes_data()
     QTest::newRow("one more than a write carries") << QString(95, u'x') << 95;
 }
 
-void TestCtlPlan::tripBytes()
+void TestWritePlan::tripBytes()
 {
     QFETCH(QString, trip);
     QFETCH(int, bytes);
@@ -158,7 +157,7 @@ void TestCtlPlan::tripBytes()
     QVERIFY(sent == Offset::WriteTripInfoLength || plan.Frame[Offset::WriteTripInfo + sent] == 0);
 }
 
-void TestCtlPlan::diff_data()
+void TestWritePlan::diff_data()
 {
     QTest::addColumn<QString>("changes");
     QTest::addColumn<QString>("scopes");
@@ -182,7 +181,7 @@ void TestCtlPlan::diff_data()
         << "The Service Life can not be empty";
 }
 
-void TestCtlPlan::diff()
+void TestWritePlan::diff()
 {
     QFETCH(QString, changes);
     QFETCH(QString, scopes);
@@ -197,7 +196,7 @@ void TestCtlPlan::diff()
         QVERIFY(d.Old != d.New);
 }
 
-void TestCtlPlan::backupFileName_data()
+void TestWritePlan::backupFileName_data()
 {
     QTest::addColumn<QString>("serial");
     QTest::addColumn<QString>("name");
@@ -209,7 +208,7 @@ void TestCtlPlan::backupFileName_data()
     QTest::newRow("an empty serial number") << "" << "_-20261208T010000Z.toml";
 }
 
-void TestCtlPlan::backupFileName()
+void TestWritePlan::backupFileName()
 {
     QFETCH(QString, serial);
     QFETCH(QString, name);
@@ -219,7 +218,7 @@ void TestCtlPlan::backupFileName()
              name);
 }
 
-void TestCtlPlan::backupsNeverReplaceEachOther()
+void TestWritePlan::backupsNeverReplaceEachOther()
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("new/backups"));
@@ -253,11 +252,11 @@ void TestCtlPlan::backupsNeverReplaceEachOther()
     try {
         SaveBackup(dir.filePath(QStringLiteral("file/backups")), first, QStringLiteral("ttyUSB0"), at, "test");
         QFAIL("a backup went into a folder inside a file");
-    } catch (const ECtlError &e) {
+    } catch (const EStationError &e) {
         QCOMPARE(e.Status(), TExitStatus::BadInput);
         QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("nothing was written to the logger")), e.what());
     }
 }
 
-QTEST_APPLESS_MAIN(TestCtlPlan)
-#include "tst_ctl_plan.moc"
+QTEST_APPLESS_MAIN(TestWritePlan)
+#include "tst_writeplan.moc"

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-class TProgress;
+class TProgressSink;
 
 struct TFoundLogger {
     QString Port;
@@ -19,10 +19,10 @@ using TPortLister = std::function<QStringList()>;
 QStringList CandidatePorts();
 
 // The logger on Port, or on the first candidate port that answers with a
-// sound record when Port is empty. Throws ECtlError: no logger, or, on a
+// sound record when Port is empty. Throws EStationError: no logger, or, on a
 // named port, a logger that answered wrongly.
-TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgress &Progress);
+TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgressSink &Progress);
 
-// The record of the logger on Port, read again. Throws ECtlError (logger
+// The record of the logger on Port, read again. Throws EStationError (logger
 // fault) when none comes.
 TFrameBuffer ReadBack(const QString &Port);

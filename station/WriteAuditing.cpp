@@ -1,9 +1,8 @@
 #include "WriteAuditing.h"
 
-#include "ExitStatus.h"
+#include "StationError.h"
 #include "RecordDecoder.h"
 #include "Verify.h"
-#include "WriteAndVerify.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +13,7 @@ namespace {
 
 [[noreturn]] void Refuse(const QString &Log, const QString &Problem)
 {
-    throw ECtlError(TExitStatus::BadInput,
+    throw EStationError(TExitStatus::BadInput,
                     QStringLiteral("audit log %1: %2; nothing was written to the logger").arg(Log, Problem).toStdString());
 }
 

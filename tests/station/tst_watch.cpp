@@ -15,7 +15,7 @@
 //   handled A X ok    the logger X taken on A was configured (or: failed)
 //   events take:A:X   what the steps since the last "events" said; also
 //                     already:A:X, gone:X, denied:A ("events" alone: nothing)
-class TestCtlWatch : public QObject
+class TestLoggerWatch : public QObject
 {
     Q_OBJECT
 
@@ -65,7 +65,7 @@ QString Describe(const TLoggerWatch::TEvent &e)
 
 } // namespace
 
-void TestCtlWatch::session_data()
+void TestLoggerWatch::session_data()
 {
     QTest::addColumn<QStringList>("steps");
 
@@ -124,7 +124,7 @@ void TestCtlWatch::session_data()
         << QStringList{"list A", "probe A=A05000001", "list", "handled A A05000001 ok", "list A", "due A"};
 }
 
-void TestCtlWatch::session()
+void TestLoggerWatch::session()
 {
     QFETCH(QStringList, steps);
 
@@ -162,5 +162,5 @@ void TestCtlWatch::session()
     }
 }
 
-QTEST_APPLESS_MAIN(TestCtlWatch)
-#include "tst_ctl_watch.moc"
+QTEST_APPLESS_MAIN(TestLoggerWatch)
+#include "tst_watch.moc"

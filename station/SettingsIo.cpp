@@ -1,6 +1,6 @@
 #include "SettingsIo.h"
 
-#include "ExitStatus.h"
+#include "StationError.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -14,7 +14,7 @@ constexpr qint64 MaxFileSize = 1 << 20;
 
 [[noreturn]] void Fail(const QString &Path, const QString &Problem)
 {
-    throw ECtlError(TExitStatus::BadInput, (Path + QStringLiteral(": ") + Problem).toStdString());
+    throw EStationError(TExitStatus::BadInput, (Path + QStringLiteral(": ") + Problem).toStdString());
 }
 
 } // namespace
@@ -35,7 +35,7 @@ TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
         return ReadSettingsFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                                 Path.toStdString());
     } catch (const ESettingsFileError &e) {
-        throw ECtlError(TExitStatus::BadInput, e.what());
+        throw EStationError(TExitStatus::BadInput, e.what());
     }
 }
 
