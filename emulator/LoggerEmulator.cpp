@@ -14,6 +14,8 @@ constexpr std::pair<TFaultMode, std::string_view> FaultNames[] = {
     {TFaultMode::Silent, "silent"},   {TFaultMode::Garbage, "garbage"},    {TFaultMode::Vanish, "vanish"},
     {TFaultMode::Slow, "slow"},       {TFaultMode::Twice, "twice"},        {TFaultMode::Flood, "flood"},
     {TFaultMode::WrongByte, "wrong-byte"}, {TFaultMode::NotStored, "not-stored"},
+    {TFaultMode::CutTrip, "cut-trip"},     {TFaultMode::DropPassword, "drop-password"},
+    {TFaultMode::WrongIdentity, "wrong-identity"}, {TFaultMode::WrongCalibration, "wrong-calibration"},
 };
 
 } // namespace
@@ -175,12 +177,7 @@ void TLoggerEmulator::SetParameterRecord(const TFrameBuffer &record)
 void TLoggerEmulator::ChangeLogger(const TFrameBuffer &record)
 {
     std::lock_guard lock(FMutex);
-    FRecord = record;
-    SealRecord(FRecord);
-    FClockBase = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + ZoneOffset(FRecord);
-    FClockSetAt = TSteadyClock::now();
-    FStoredWrites = 0;
-    FReadsSinceWrite = 0;
+    ReplaceLogger(record);
 }
 
 TLoggerTime TLoggerEmulator::Clock() const

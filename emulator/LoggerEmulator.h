@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -27,9 +28,16 @@ enum class TFaultMode {
     Flood,     // 64 KiB of random bytes instead of the answer, as fast as the line takes them
     // Faults of the logger's memory rather than of the line: probes are
     // answered as usual, and a write is acknowledged as usual, but
-    WrongByte,  // one byte of it is stored wrong: the log interval's minutes one higher
-    NotStored,  // nothing of it is stored, the clock included
+    WrongByte,         // one byte of it is stored wrong: the log interval's minutes one higher
+    NotStored,         // nothing of it is stored, the clock included
+    CutTrip,           // the trip text is cut after its first CutTripKept bytes
+    DropPassword,      // the password is stored as six zero bytes
+    WrongIdentity,     // the device ID's last byte is stored one higher
+    WrongCalibration,  // the temperature calibration's fraction is stored one higher, 255 wrapping to 0
 };
+
+// How much of a written trip text a logger with the CutTrip fault keeps.
+constexpr std::size_t CutTripKept = 40;
 
 std::optional<TFaultMode> FaultModeFromName(std::string_view name);
 std::string_view FaultModeName(TFaultMode mode);
@@ -127,6 +135,9 @@ private:
     };
 
     bool HandleRequest(const TBytes &request, TAnswer &answer, TSteadyClock::time_point now);
+    // Both with FMutex held.
+    void StoreWrite(const TFrameBuffer &frame, TFaultMode fault, TSteadyClock::time_point now);
+    void ReplaceLogger(const TFrameBuffer &record);
     void Schedule(TAnswer &answer, TBytes bytes, TFaultMode fault, TSteadyClock::time_point start);
     int TrackOpeners(int openers);
     void HangUp();

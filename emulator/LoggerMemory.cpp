@@ -2,12 +2,40 @@
 // write is stored in it, and the faults of the memory store a write wrongly.
 #include "LoggerEmulator.h"
 
+#include "ParameterLayout.h"
+
 #include <algorithm>
 #include <array>
 
 namespace {
 
 constexpr std::array<std::uint8_t, 7> SaveAck = {0xAA, 0x55, CmdSaveAck, 0x01, 0x00, 0x16, 0xAA};
+
+// A faulty memory that took the write in as sent and then lost part of it;
+// false when the fault leaves the stored record alone.
+bool Garble(TFrameBuffer &record, TFaultMode fault)
+{
+    switch (fault) {
+    case TFaultMode::WrongByte:
+        ++record[Offset::LogIntervalM];
+        return true;
+    case TFaultMode::CutTrip:
+        std::fill(record.begin() + Offset::RecordTripInfo + CutTripKept,
+                  record.begin() + Offset::RecordTripInfo + Offset::RecordTripInfoLength, 0);
+        return true;
+    case TFaultMode::DropPassword:
+        std::fill_n(record.begin() + Offset::Password, Offset::PasswordLength, 0);
+        return true;
+    case TFaultMode::WrongIdentity:
+        ++record[Offset::DeviceID + 3];
+        return true;
+    case TFaultMode::WrongCalibration:
+        ++record[Offset::CalibrationTemp + 2];
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -33,18 +61,7 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
         } else if (command == CmdParameterWrite && request.size() == FrameBufferSize) {
             TFrameBuffer frame;
             std::copy(request.begin(), request.end(), frame.begin());
-            if (fault != TFaultMode::NotStored) {
-                if (const auto time = StoreWriteFrame(FRecord, frame)) {
-                    FClockBase = *ToSeconds(*time);
-                    FClockSetAt = now;
-                }
-            }
-            if (fault == TFaultMode::WrongByte) {
-                ++FRecord[LogIntervalMinutesOffset];
-                SealRecord(FRecord);
-            }
-            ++FStoredWrites;
-            FReadsSinceWrite = 0;
+            StoreWrite(frame, fault, now);
             reply.assign(SaveAck.begin(), SaveAck.end());
         } else {
             return true;
@@ -55,4 +72,28 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
     if (fault != TFaultMode::Silent)
         Schedule(answer, std::move(reply), fault, start);
     return true;
+}
+
+void TLoggerEmulator::StoreWrite(const TFrameBuffer &frame, TFaultMode fault, TSteadyClock::time_point now)
+{
+    if (fault != TFaultMode::NotStored) {
+        if (const auto time = StoreWriteFrame(FRecord, frame)) {
+            FClockBase = *ToSeconds(*time);
+            FClockSetAt = now;
+        }
+        if (Garble(FRecord, fault))
+            SealRecord(FRecord);
+    }
+    ++FStoredWrites;
+    FReadsSinceWrite = 0;
+}
+
+void TLoggerEmulator::ReplaceLogger(const TFrameBuffer &record)
+{
+    FRecord = record;
+    SealRecord(FRecord);
+    FClockBase = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + ZoneOffset(FRecord);
+    FClockSetAt = TSteadyClock::now();
+    FStoredWrites = 0;
+    FReadsSinceWrite = 0;
 }

@@ -159,7 +159,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish, slow, twice, flood, "
-                       "wrong-byte or not-stored."),
+                       "wrong-byte, not-stored, cut-trip, drop-password, wrong-identity or wrong-calibration."),
         QStringLiteral("mode"), QStringLiteral("none"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Print every frame in hex on stderr."));
     const QCommandLineOption series(QStringLiteral("series"),

@@ -20,7 +20,14 @@ using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+struct TByteAt {
+    std::size_t Offset;
+    std::uint8_t Value;
+};
+using TBytesAt = std::vector<TByteAt>;
+
 Q_DECLARE_METATYPE(TBytes)
+Q_DECLARE_METATYPE(TBytesAt)
 Q_DECLARE_METATYPE(TFaultMode)
 
 namespace {
@@ -162,41 +169,77 @@ private slots:
     }
 
     // Faults of the logger's memory: the write is acknowledged like any other,
-    // and only what a probe answers afterwards shows what was kept.
-    void memoryFaultAcknowledgesTheWrite_data()
+    // and only what a probe answers afterwards shows what was kept. Each row
+    // writes the default fields with `written` changed and `trip` as trip
+    // text, and lists bytes of the record read back, neighbours of a garbled
+    // byte among them.
+    void memoryFaultStoresTheWriteWrongly_data()
     {
         QTest::addColumn<TFaultMode>("fault");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("wrong-byte: the minutes one higher") << TFaultMode::WrongByte << "written, minutes + 1";
-        QTest::newRow("not-stored: the record as before") << TFaultMode::NotStored << "as before";
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<TBytesAt>("written");
+        QTest::addColumn<QByteArray>("trip");
+        QTest::addColumn<TBytesAt>("held");
+        QTest::addColumn<bool>("clockSet");
+
+        const QByteArray trip = QByteArray(40, 'k') + QByteArray(54, 'c');
+        QTest::newRow("none: as written")
+            << TFaultMode::None << "none" << TBytesAt{{18, 15}, {16, 0x44}, {40, 25}, {46, '9'}} << trip
+            << TBytesAt{{18, 15}, {16, 0x44}, {40, 25}, {46, '9'}, {91, 'k'}, {92, 'c'}, {145, 'c'}, {146, 0}} << true;
+        QTest::newRow("wrong-byte: minutes one higher")
+            << TFaultMode::WrongByte << "wrong-byte" << TBytesAt{{18, 15}} << trip
+            << TBytesAt{{17, 0}, {18, 16}, {19, 0}, {92, 'c'}} << true;
+        QTest::newRow("not-stored: nothing, the clock included")
+            << TFaultMode::NotStored << "not-stored" << TBytesAt{{18, 15}, {16, 0x44}} << trip
+            << TBytesAt{{16, 0x4D}, {18, 5}, {52, 'C'}, {70, 't'}, {71, 0}} << false;
+        QTest::newRow("cut-trip: the first 40 bytes of the trip text")
+            << TFaultMode::CutTrip << "cut-trip" << TBytesAt{{18, 15}} << trip
+            << TBytesAt{{18, 15}, {52, 'k'}, {91, 'k'}, {92, 0}, {145, 0}, {151, 0}, {152, 1}} << true;
+        QTest::newRow("drop-password: six zero bytes")
+            << TFaultMode::DropPassword << "drop-password"
+            << TBytesAt{{45, 1}, {46, '9'}, {47, '8'}, {48, '7'}, {49, '6'}, {50, '5'}, {51, '4'}} << trip
+            << TBytesAt{{45, 1}, {46, 0}, {47, 0}, {48, 0}, {49, 0}, {50, 0}, {51, 0}, {52, 'k'}} << true;
+        QTest::newRow("wrong-identity: device ID's last byte one higher")
+            << TFaultMode::WrongIdentity << "wrong-identity"
+            << TBytesAt{{13, 0x11}, {14, 0x22}, {15, 0x33}, {16, 0x44}} << trip
+            << TBytesAt{{13, 0x11}, {14, 0x22}, {15, 0x33}, {16, 0x45}, {17, 0}} << true;
+        QTest::newRow("wrong-calibration: fraction one higher")
+            << TFaultMode::WrongCalibration << "wrong-calibration" << TBytesAt{{38, 1}, {39, 2}, {40, 25}} << trip
+            << TBytesAt{{38, 1}, {39, 2}, {40, 26}, {41, 0}, {43, 0}} << true;
+        QTest::newRow("wrong-calibration: fraction 255 wraps without a carry")
+            << TFaultMode::WrongCalibration << "wrong-calibration" << TBytesAt{{39, 2}, {40, 255}} << trip
+            << TBytesAt{{38, 0}, {39, 2}, {40, 0}, {41, 0}} << true;
     }
 
-    void memoryFaultAcknowledgesTheWrite()
+    void memoryFaultStoresTheWriteWrongly()
     {
         QFETCH(TFaultMode, fault);
-        QFETCH(QString, kept);
+        QFETCH(QString, name);
+        QFETCH(TBytesAt, written);
+        QFETCH(QByteArray, trip);
+        QFETCH(TBytesAt, held);
+        QFETCH(bool, clockSet);
+
+        QCOMPARE(FaultModeFromName(name.toStdString()), fault);
+        QCOMPARE(QString::fromLatin1(FaultModeName(fault)), name);
 
         TLoggerEmulator emulator("ttyTEST");
         emulator.SetFaultMode(fault);
         QVERIFY(emulator.Start());
-        const TFrameBuffer before = emulator.ParameterRecord();
-        TFrameBuffer fields = before;
-        fields[LogIntervalMinutesOffset] = 15;
-        const TBytes frame = WriteFrame(fields, {2025, 2, 4, 5, 6, 7}, "kept?");
-        QCOMPARE(Exchange(emulator.SlavePath(), frame), Ack);
+        TFrameBuffer fields = emulator.ParameterRecord();
+        for (const auto &[offset, value] : written)
+            fields[offset] = value;
+        const TLoggerTime time{2031, 2, 4, 5, 6, 7};
+        QCOMPARE(Exchange(emulator.SlavePath(), WriteFrame(fields, time, trip.toStdString())), Ack);
 
-        const TBytes answer = Exchange(emulator.SlavePath(), Probe);
-        QVERIFY(Sound(answer));
-        TFrameBuffer record {};
-        std::copy(answer.begin(), answer.end(), record.begin());
-        if (kept == QLatin1String("as before")) {
-            QCOMPARE(record, before);
-        } else {
-            QCOMPARE(record[LogIntervalMinutesOffset], std::uint8_t(16));
-            QVERIFY(std::equal(frame.begin() + 58, frame.begin() + 63, record.begin() + TripInfoOffset));
-        }
-        QCOMPARE(QString::fromLatin1(FaultModeName(fault)),
-                 fault == TFaultMode::WrongByte ? QStringLiteral("wrong-byte") : QStringLiteral("not-stored"));
+        const TBytes record = Exchange(emulator.SlavePath(), Probe);
+        QVERIFY(Sound(record));
+        QCOMPARE(record.size(), FrameBufferSize);
+        for (const auto &[offset, value] : held)
+            QVERIFY2(record[offset] == value, qPrintable(QStringLiteral("offset %1 holds %2, not %3")
+                                                              .arg(offset).arg(record[offset]).arg(value)));
+        QCOMPARE(emulator.Clock() >= time, clockSet);
+        QCOMPARE(emulator.StoredWrites(), 1u);
     }
 
     void unsoundRequestGetsNoAnswer_data()
