@@ -180,6 +180,20 @@ void TLoggerEmulator::ChangeLogger(const TFrameBuffer &record)
     ReplaceLogger(record);
 }
 
+void TLoggerEmulator::ChangeLoggerAfterAnswers(std::size_t answers, const TFrameBuffer &record)
+{
+    std::lock_guard lock(FMutex);
+    if (answers == 0) {
+        FNewcomer.reset();
+        ReplaceLogger(record);
+        return;
+    }
+    // Only the serving thread sees the answers go out: it counts them down
+    // and makes the change between two requests.
+    FNewcomer = record;
+    FAnswersBeforeNewcomer = answers;
+}
+
 TLoggerTime TLoggerEmulator::Clock() const
 {
     std::lock_guard lock(FMutex);

@@ -114,6 +114,12 @@ public:
     // request on, the answers are the other logger's, its clock runs from the
     // computer's, and the counts of writes and reads start again.
     void ChangeLogger(const TFrameBuffer &record);
+    // The same change, once this logger has answered `answers` more probes:
+    // the last of them still answered by this logger, every request after it
+    // by the other. A probe counts when an answer goes out, sound or not; a
+    // silent logger answers none. A later call replaces a change still to
+    // come; with no answers to wait for, it is ChangeLogger(record).
+    void ChangeLoggerAfterAnswers(std::size_t answers, const TFrameBuffer &record);
 
     // The logger's running clock, which a parameter write sets. The record has no
     // field for it, so this is the only way to see it.
@@ -172,5 +178,7 @@ private:
     std::chrono::sys_seconds FClockBase{};
     TSteadyClock::time_point FClockSetAt{};
     TFaultMode FFault = TFaultMode::None;
+    std::optional<TFrameBuffer> FNewcomer;  // the logger that takes the line over after
+    std::size_t FAnswersBeforeNewcomer = 0;  // this many more answers
     TMilliseconds FAnswerDelay = DefaultAnswerDelay;
 };

@@ -45,6 +45,7 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
     TBytes reply;
     TFaultMode fault;
     TSteadyClock::time_point start;
+    bool changed = false;
     {
         std::lock_guard lock(FMutex);
         FReceived.push_back(request);
@@ -58,6 +59,13 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
         if (command == CmdReadRequest) {
             reply.assign(FRecord.begin(), FRecord.end());
             ++FReadsSinceWrite;
+            // The newcomer takes over between two requests, never in the
+            // middle of one, so the answer just taken is the old logger's.
+            if (FNewcomer && fault != TFaultMode::Silent && --FAnswersBeforeNewcomer == 0) {
+                ReplaceLogger(*FNewcomer);
+                FNewcomer.reset();
+                changed = true;
+            }
         } else if (command == CmdParameterWrite && request.size() == FrameBufferSize) {
             TFrameBuffer frame;
             std::copy(request.begin(), request.end(), frame.begin());
@@ -71,6 +79,8 @@ bool TLoggerEmulator::HandleRequest(const TBytes &request, TAnswer &answer, TSte
     }
     if (fault != TFaultMode::Silent)
         Schedule(answer, std::move(reply), fault, start);
+    if (changed)
+        Log("another logger on the line", nullptr, 0);
     return true;
 }
 

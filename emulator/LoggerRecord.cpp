@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -73,6 +74,13 @@ bool SetSerialNumber(TFrameBuffer &record, std::string_view serial)
     record[SerialNumberOffset + 8] = 0;
     SealRecord(record);
     return true;
+}
+
+std::string SerialNumberOf(const TFrameBuffer &record)
+{
+    const std::uint8_t middle = record[SerialNumberOffset + 1];
+    return std::string(1, char(record[SerialNumberOffset])) + (middle < 10 ? "0" : "") + std::to_string(middle)
+           + std::string(record.begin() + SerialNumberOffset + 2, record.begin() + SerialNumberOffset + 8);
 }
 
 TFrameBuffer DefaultParameterRecord()

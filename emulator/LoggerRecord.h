@@ -5,6 +5,7 @@
 #include <chrono>
 #include <compare>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The logger's parameter set is kept as the image of the record it answers a
@@ -42,6 +43,9 @@ void SealRecord(TFrameBuffer &record);
 // "A05123456": a character, two digits stored as one binary byte, six characters.
 // Returns false, leaving the record alone, for anything else.
 bool SetSerialNumber(TFrameBuffer &record, std::string_view serial);
+
+// The serial number as the tool shows it, such as "A05123456".
+std::string SerialNumberOf(const TFrameBuffer &record);
 
 // UTC offset of the zone stored in the record.
 std::chrono::seconds ZoneOffset(const TFrameBuffer &record);

@@ -242,6 +242,38 @@ private slots:
         QCOMPARE(emulator.StoredWrites(), 1u);
     }
 
+    // The logger on the adapter changed after one answer: the write before
+    // it is no answer, the probe after it gets the newcomer's record, and the
+    // line never goes away.
+    void newcomerTakesTheLineAfterOneAnswer()
+    {
+        TLoggerEmulator emulator("ttyTEST");
+        QVERIFY(emulator.Start());
+        const std::string path = emulator.SlavePath();
+        TFrameBuffer newcomer = DefaultParameterRecord();
+        QVERIFY(SetSerialNumber(newcomer, "B07654321"));
+        emulator.ChangeLoggerAfterAnswers(1, newcomer);
+
+        QCOMPARE(Exchange(path, WriteFrame(emulator.ParameterRecord(), {2031, 2, 4, 5, 6, 7}, "first")), Ack);
+        QCOMPARE(emulator.StoredWrites(), 1u);
+        const TBytes first = Exchange(path, Probe);
+        const TBytes second = Exchange(path, Probe);
+        const TBytes third = Exchange(path, Probe);
+        QVERIFY(Sound(first) && Sound(second) && Sound(third));
+        auto serialOf = [](const TBytes &record) { return TBytes(record.begin() + 4, record.begin() + 12); };
+        QCOMPARE(serialOf(first), TBytes({'A', 5, '1', '2', '3', '4', '5', '6'}));
+        QCOMPARE(serialOf(second), TBytes({'B', 7, '6', '5', '4', '3', '2', '1'}));
+        QCOMPARE(serialOf(third), serialOf(second));
+        // The newcomer was never written: its trip text is its own.
+        QCOMPARE(second[52], std::uint8_t('C'));
+
+        QCOMPARE(emulator.StoredWrites(), 0u);
+        QCOMPARE(emulator.ReadsSinceWrite(), 2u);
+        QVERIFY(emulator.Plugged() && !emulator.HungUp());
+        QCOMPARE(emulator.SlavePath(), path);
+        QCOMPARE(PortMap::DevicePath("ttyTEST").toStdString(), path);
+    }
+
     void unsoundRequestGetsNoAnswer_data()
     {
         QTest::addColumn<TBytes>("request");
