@@ -206,8 +206,12 @@ int main(int argc, char *argv[])
                                                      "place: the next serial number, another device ID and "
                                                      "calibration."),
                                       QStringLiteral("N"));
+    const QCommandLineOption recordByte(QStringLiteral("record-byte"),
+                                        QStringLiteral("Set a byte of the parameter record, offset 4 to 201, "
+                                                       "value 0 to 255, each decimal or 0x hex; repeatable."),
+                                        QStringLiteral("offset=value"));
     parser.addOptions({name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach,
-                       sameCable, newcomer});
+                       sameCable, newcomer, recordByte});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -219,10 +223,26 @@ int main(int argc, char *argv[])
     const auto mode = FaultModeFromName(parser.value(fault).toStdString());
     if (!mode)
         return Fail(QStringLiteral("unknown fault mode %1").arg(parser.value(fault)));
+    std::vector<TRecordByte> bytes;
+    for (const QString &text : parser.values(recordByte)) {
+        std::string error;
+        const auto byte = ParseRecordByte(text.toStdString(), &error);
+        if (!byte)
+            return Fail(QStringLiteral("--record-byte %1: %2").arg(text, QString::fromStdString(error)));
+        bytes.push_back(*byte);
+    }
+    // After the serial number, so that a byte set by hand wins; the record is
+    // sealed again as it is set.
     const auto configure = [&](TLoggerEmulator &logger) {
         logger.SetAnswerDelay(std::chrono::milliseconds(ms));
         logger.SetFaultMode(*mode);
         logger.SetLogging(parser.isSet(log));
+        if (!bytes.empty()) {
+            TFrameBuffer record = logger.ParameterRecord();
+            for (const TRecordByte &byte : bytes)
+                record[byte.Offset] = byte.Value;
+            logger.SetParameterRecord(record);
+        }
     };
     const QString serialNumber = parser.isSet(serial) ? parser.value(serial) : QString::fromLatin1(DefaultSerialNumber);
     if (TFrameBuffer record = DefaultParameterRecord(); !SetSerialNumber(record, serialNumber.toStdString()))

@@ -274,6 +274,107 @@ private slots:
         QCOMPARE(PortMap::DevicePath("ttyTEST").toStdString(), path);
     }
 
+    void recordByteIsParsed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("value");
+
+        QTest::newRow("decimal") << "40=150" << true << 40 << 150;
+        QTest::newRow("hexadecimal") << "0x28=0X96" << true << 40 << 150;
+        QTest::newRow("first data byte, zero") << "4=0" << true << 4 << 0;
+        QTest::newRow("last data byte, 255") << "201=0xff" << true << 201 << 255;
+        QTest::newRow("data count") << "3=1" << false << 0 << 0;
+        QTest::newRow("check byte") << "202=1" << false << 0 << 0;
+        QTest::newRow("past the frame, wrapping a byte") << "260=1" << false << 0 << 0;
+        QTest::newRow("offset too long for any number") << "18446744073709551656=1" << false << 0 << 0;
+        QTest::newRow("value 256") << "40=256" << false << 0 << 0;
+        QTest::newRow("negative value") << "40=-1" << false << 0 << 0;
+        QTest::newRow("signed offset") << "+40=1" << false << 0 << 0;
+        QTest::newRow("no value") << "40=" << false << 0 << 0;
+        QTest::newRow("no equals sign") << "40" << false << 0 << 0;
+        QTest::newRow("hex prefix alone") << "0x=1" << false << 0 << 0;
+        QTest::newRow("trailing letters") << "40=15x" << false << 0 << 0;
+        QTest::newRow("two equals signs") << "40=1=2" << false << 0 << 0;
+    }
+
+    void recordByteIsParsed()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, offset);
+        QFETCH(int, value);
+
+        std::string error;
+        const auto byte = ParseRecordByte(text.toStdString(), &error);
+        QCOMPARE(byte.has_value(), valid);
+        QCOMPARE(error.empty(), valid);
+        if (valid) {
+            QCOMPARE(byte->Offset, std::size_t(offset));
+            QCOMPARE(byte->Value, std::uint8_t(value));
+        }
+    }
+
+    // The program's own loggers: bytes set by hand survive in a sealed record,
+    // and the newcomer differs in serial number, device ID and calibration.
+    void programPlaysOddBytesAndANewcomer()
+    {
+        QProcess program;
+        program.start(QStringLiteral(LOGGER_EMULATOR),
+                      {"--name", "ttyPROGRAM", "--answer-delay", "0", "--newcomer-after-reads", "1",
+                       "--record-byte", "40=150", "--record-byte", "0x2A=0xFE"});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 5000);
+        const std::string path = PortMap::DevicePath("ttyPROGRAM").toStdString();
+        QVERIFY(!path.empty());
+        const TBytes first = Exchange(path, Probe);
+        const TBytes second = Exchange(path, Probe);
+        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 0);
+
+        QVERIFY(Sound(first) && Sound(second));
+        auto bytes = [](const TBytes &record, std::size_t from, std::size_t to) {
+            return TBytes(record.begin() + from, record.begin() + to);
+        };
+        QCOMPARE(bytes(first, 4, 17), TBytes({'A', 5, '1', '2', '3', '4', '5', '6', 0, 0x1A, 0x2B, 0x3C, 0x4D}));
+        QCOMPARE(bytes(first, 38, 44), TBytes({0, 0, 150, 0, 0xFE, 0}));
+        QCOMPARE(bytes(second, 4, 17), TBytes({'A', 5, '1', '2', '3', '4', '5', '7', 0, 0xE5, 0xD4, 0xC3, 0xB2}));
+        QCOMPARE(bytes(second, 38, 44), TBytes({0, 1, 150, 0, 0xFF, 0}));
+    }
+
+    void programRefusesBadOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("record byte past the record")
+            << QStringList{"--record-byte", "202=1"} << "--record-byte 202=1: the offset must be 4 to 201";
+        QTest::newRow("record byte value too big")
+            << QStringList{"--record-byte", "40=0x100"} << "--record-byte 40=0x100: the value must be 0 to 255";
+        QTest::newRow("newcomer from the start")
+            << QStringList{"--newcomer-after-reads", "0"} << "--newcomer-after-reads takes a number";
+        QTest::newRow("newcomer in a series")
+            << QStringList{"--newcomer-after-reads", "1", "--series", "2"} << "exclude each other";
+        QTest::newRow("serial numbers run out for the newcomer")
+            << QStringList{"--newcomer-after-reads", "1", "--serial", "A05999999"} << "no serial number after A05999999";
+    }
+
+    void programRefusesBadOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+
+        QProcess program;
+        program.start(QStringLiteral(LOGGER_EMULATOR), QStringList{"--name", "ttyPROGRAM"} + arguments);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 2);
+        const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY(!PortMap::RegisteredNames().contains("ttyPROGRAM"));
+    }
+
     void unsoundRequestGetsNoAnswer_data()
     {
         QTest::addColumn<TBytes>("request");
