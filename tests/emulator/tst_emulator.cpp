@@ -183,9 +183,6 @@ private slots:
         QTest::addColumn<bool>("clockSet");
 
         const QByteArray trip = QByteArray(40, 'k') + QByteArray(54, 'c');
-        QTest::newRow("none: as written")
-            << TFaultMode::None << "none" << TBytesAt{{18, 15}, {16, 0x44}, {40, 25}, {46, '9'}} << trip
-            << TBytesAt{{18, 15}, {16, 0x44}, {40, 25}, {46, '9'}, {91, 'k'}, {92, 'c'}, {145, 'c'}, {146, 0}} << true;
         QTest::newRow("wrong-byte: minutes one higher")
             << TFaultMode::WrongByte << "wrong-byte" << TBytesAt{{18, 15}} << trip
             << TBytesAt{{17, 0}, {18, 16}, {19, 0}, {92, 'c'}} << true;
@@ -291,12 +288,9 @@ private slots:
         QTest::newRow("offset too long for any number") << "18446744073709551656=1" << false << 0 << 0;
         QTest::newRow("value 256") << "40=256" << false << 0 << 0;
         QTest::newRow("negative value") << "40=-1" << false << 0 << 0;
-        QTest::newRow("signed offset") << "+40=1" << false << 0 << 0;
-        QTest::newRow("no value") << "40=" << false << 0 << 0;
         QTest::newRow("no equals sign") << "40" << false << 0 << 0;
         QTest::newRow("hex prefix alone") << "0x=1" << false << 0 << 0;
         QTest::newRow("trailing letters") << "40=15x" << false << 0 << 0;
-        QTest::newRow("two equals signs") << "40=1=2" << false << 0 << 0;
     }
 
     void recordByteIsParsed()
@@ -342,37 +336,6 @@ private slots:
         QCOMPARE(bytes(first, 38, 44), TBytes({0, 0, 150, 0, 0xFE, 0}));
         QCOMPARE(bytes(second, 4, 17), TBytes({'A', 5, '1', '2', '3', '4', '5', '7', 0, 0xE5, 0xD4, 0xC3, 0xB2}));
         QCOMPARE(bytes(second, 38, 44), TBytes({0, 1, 150, 0, 0xFF, 0}));
-    }
-
-    void programRefusesBadOption_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-
-        QTest::newRow("record byte past the record")
-            << QStringList{"--record-byte", "202=1"} << "--record-byte 202=1: the offset must be 4 to 201";
-        QTest::newRow("record byte value too big")
-            << QStringList{"--record-byte", "40=0x100"} << "--record-byte 40=0x100: the value must be 0 to 255";
-        QTest::newRow("newcomer from the start")
-            << QStringList{"--newcomer-after-reads", "0"} << "--newcomer-after-reads takes a number";
-        QTest::newRow("newcomer in a series")
-            << QStringList{"--newcomer-after-reads", "1", "--series", "2"} << "exclude each other";
-        QTest::newRow("serial numbers run out for the newcomer")
-            << QStringList{"--newcomer-after-reads", "1", "--serial", "A05999999"} << "no serial number after A05999999";
-    }
-
-    void programRefusesBadOption()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-
-        QProcess program;
-        program.start(QStringLiteral(LOGGER_EMULATOR), QStringList{"--name", "ttyPROGRAM"} + arguments);
-        QVERIFY(program.waitForFinished(5000));
-        QCOMPARE(program.exitCode(), 2);
-        const QString error = QString::fromLocal8Bit(program.readAllStandardError());
-        QVERIFY2(error.contains(message), qPrintable(error));
-        QVERIFY(!PortMap::RegisteredNames().contains("ttyPROGRAM"));
     }
 
     void unsoundRequestGetsNoAnswer_data()
