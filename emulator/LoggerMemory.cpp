@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::array<std::uint8_t, 7> SaveAck = {0xAA, 0x55, CmdSaveAck, 0x01, 0x00, 0x16, 0xAA};
 
-// A faulty memory that took the write in as sent and then lost part of it;
-// false when the fault leaves the stored record alone.
+// A faulty memory that took the write in as sent and then garbled it; false
+// when the fault leaves the stored record alone.
 bool Garble(TFrameBuffer &record, TFaultMode fault)
 {
     switch (fault) {

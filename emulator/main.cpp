@@ -41,7 +41,7 @@ std::string CountedName(const std::string &name, std::size_t n)
 // The logger that takes the cable's place with --newcomer-after-reads. It
 // differs from the first in all that a tool must not carry over from one
 // logger to the next: the serial number counted up, the device ID's bits
-// inverted, both calibrations' whole parts one higher. Nothing when the
+// inverted, both calibrations' whole-number bytes one higher. Nothing when the
 // serial numbers run out.
 std::optional<TFrameBuffer> NewcomerOf(TFrameBuffer record)
 {
