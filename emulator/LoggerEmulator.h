@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -27,9 +28,16 @@ enum class TFaultMode {
     Flood,     // 64 KiB of random bytes instead of the answer, as fast as the line takes them
     // Faults of the logger's memory rather than of the line: probes are
     // answered as usual, and a write is acknowledged as usual, but
-    WrongByte,  // one byte of it is stored wrong: the log interval's minutes one higher
-    NotStored,  // nothing of it is stored, the clock included
+    WrongByte,         // one byte of it is stored wrong: the log interval's minutes one higher
+    NotStored,         // nothing of it is stored, the clock included
+    CutTrip,           // the trip text is cut after its first CutTripKept bytes
+    DropPassword,      // the password is stored as six zero bytes
+    WrongIdentity,     // the device ID's last byte is stored one higher
+    WrongCalibration,  // the temperature calibration's fraction is stored one higher, 255 wrapping to 0
 };
+
+// How much of a written trip text a logger with the CutTrip fault keeps.
+constexpr std::size_t CutTripKept = 40;
 
 std::optional<TFaultMode> FaultModeFromName(std::string_view name);
 std::string_view FaultModeName(TFaultMode mode);
@@ -106,6 +114,12 @@ public:
     // request on, the answers are the other logger's, its clock runs from the
     // computer's, and the counts of writes and reads start again.
     void ChangeLogger(const TFrameBuffer &record);
+    // The same change, once this logger has answered `answers` more probes:
+    // the last of them still answered by this logger, every request after it
+    // by the other. A probe counts when an answer goes out, sound or not; a
+    // silent logger answers none. A later call replaces a change still to
+    // come; with no answers to wait for, it is ChangeLogger(record).
+    void ChangeLoggerAfterAnswers(std::size_t answers, const TFrameBuffer &record);
 
     // The logger's running clock, which a parameter write sets. The record has no
     // field for it, so this is the only way to see it.
@@ -127,6 +141,9 @@ private:
     };
 
     bool HandleRequest(const TBytes &request, TAnswer &answer, TSteadyClock::time_point now);
+    // Both with FMutex held.
+    void StoreWrite(const TFrameBuffer &frame, TFaultMode fault, TSteadyClock::time_point now);
+    void ReplaceLogger(const TFrameBuffer &record);
     void Schedule(TAnswer &answer, TBytes bytes, TFaultMode fault, TSteadyClock::time_point start);
     int TrackOpeners(int openers);
     void HangUp();
@@ -161,5 +178,7 @@ private:
     std::chrono::sys_seconds FClockBase{};
     TSteadyClock::time_point FClockSetAt{};
     TFaultMode FFault = TFaultMode::None;
+    std::optional<TFrameBuffer> FNewcomer;  // the logger that takes the line over after
+    std::size_t FAnswersBeforeNewcomer = 0;  // this many more answers
     TMilliseconds FAnswerDelay = DefaultAnswerDelay;
 };

@@ -1,7 +1,9 @@
 #include "LoggerRecord.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -26,6 +28,23 @@ void PutUnset(TFrameBuffer &record, std::size_t offset)
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A whole number up to `most`, in decimal or in hexadecimal after 0x; no
+// sign, no spaces.
+std::optional<std::size_t> ParseNumber(std::string_view text, std::size_t most)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    std::size_t value = 0;
+    const char *end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || failure != std::errc() || stop != end || value > most)
+        return std::nullopt;
+    return value;
+}
 
 } // namespace
 
@@ -75,6 +94,13 @@ bool SetSerialNumber(TFrameBuffer &record, std::string_view serial)
     return true;
 }
 
+std::string SerialNumberOf(const TFrameBuffer &record)
+{
+    const std::uint8_t middle = record[SerialNumberOffset + 1];
+    return std::string(1, char(record[SerialNumberOffset])) + (middle < 10 ? "0" : "") + std::to_string(middle)
+           + std::string(record.begin() + SerialNumberOffset + 2, record.begin() + SerialNumberOffset + 8);
+}
+
 TFrameBuffer DefaultParameterRecord()
 {
     TFrameBuffer record{};
@@ -118,6 +144,28 @@ std::chrono::seconds ZoneOffset(const TFrameBuffer &record)
 {
     const auto offset = std::chrono::hours(record[TimeZoneOffset + 1]) + std::chrono::minutes(record[TimeZoneOffset + 2]);
     return record[TimeZoneOffset] == 0 ? offset : -offset;
+}
+
+std::optional<TRecordByte> ParseRecordByte(std::string_view text, std::string *error)
+{
+    auto fail = [error](std::string reason) -> std::optional<TRecordByte> {
+        if (error)
+            *error = std::move(reason);
+        return std::nullopt;
+    };
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos)
+        return fail("expected OFFSET=VALUE");
+    const std::string_view offsetText = text.substr(0, equals);
+    const std::string_view valueText = text.substr(equals + 1);
+    const auto offset = ParseNumber(offsetText, FrameCheckOffset - 1);
+    if (!offset || *offset < SerialNumberOffset)
+        return fail("the offset must be " + std::to_string(SerialNumberOffset) + " to "
+                    + std::to_string(FrameCheckOffset - 1) + ", not \"" + std::string(offsetText) + "\"");
+    const auto value = ParseNumber(valueText, 255);
+    if (!value)
+        return fail("the value must be 0 to 255, not \"" + std::string(valueText) + "\"");
+    return TRecordByte{*offset, static_cast<std::uint8_t>(*value)};
 }
 
 std::optional<TLoggerTime> StoreWriteFrame(TFrameBuffer &record, const TFrameBuffer &writeFrame)

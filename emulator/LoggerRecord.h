@@ -5,6 +5,7 @@
 #include <chrono>
 #include <compare>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The logger's parameter set is kept as the image of the record it answers a
@@ -43,8 +44,23 @@ void SealRecord(TFrameBuffer &record);
 // Returns false, leaving the record alone, for anything else.
 bool SetSerialNumber(TFrameBuffer &record, std::string_view serial);
 
+// The serial number as the tool shows it, such as "A05123456".
+std::string SerialNumberOf(const TFrameBuffer &record);
+
 // UTC offset of the zone stored in the record.
 std::chrono::seconds ZoneOffset(const TFrameBuffer &record);
+
+// One byte of a record set by hand, so that a logger can hold what no tool
+// would write, such as a calibration fraction of 150.
+struct TRecordByte {
+    std::size_t Offset = 0;
+    std::uint8_t Value = 0;
+};
+
+// "OFFSET=VALUE", each decimal or hexadecimal after 0x; the offset one of the
+// bytes between the record's data count and its check byte (4 to 201), the
+// value 0 to 255. Nothing for anything else, with the reason in *error.
+std::optional<TRecordByte> ParseRecordByte(std::string_view text, std::string *error = nullptr);
 
 // Takes a parameter write frame into the record and returns the system time it
 // carries, or nothing when that is no valid date and time.

@@ -37,9 +37,7 @@ TLoggerSeries::TLoggerSeries(std::string_view firstSerial, std::size_t count)
 
 std::string TLoggerSeries::SerialNumber(std::size_t i) const
 {
-    const TFrameBuffer record = FLoggers.at(i)->ParameterRecord();
-    return std::string(1, char(record[4])) + (record[5] < 10 ? "0" : "") + std::to_string(record[5])
-           + std::string(record.begin() + 6, record.begin() + 12);
+    return SerialNumberOf(FLoggers.at(i)->ParameterRecord());
 }
 
 void TLoggerSeries::UnplugAll()

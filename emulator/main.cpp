@@ -1,5 +1,6 @@
 #include "LoggerEmulator.h"
 #include "LoggerSeries.h"
+#include "ParameterLayout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -35,6 +36,23 @@ std::string CountedName(const std::string &name, std::size_t n)
     if (digits == name.size())
         return name + std::to_string(n + 1);
     return name.substr(0, digits) + std::to_string(std::stoull(name.substr(digits)) + n);
+}
+
+// The logger that takes the cable's place with --newcomer-after-reads. It
+// differs from the first in all that a tool must not carry over from one
+// logger to the next: the serial number counted up, the device ID's bits
+// inverted, both calibrations' whole-number bytes one higher. Nothing when the
+// serial numbers run out.
+std::optional<TFrameBuffer> NewcomerOf(TFrameBuffer record)
+{
+    const auto serial = NextSerialNumber(SerialNumberOf(record));
+    if (!serial || !SetSerialNumber(record, *serial))
+        return std::nullopt;
+    for (std::size_t i = 0; i < 4; ++i)
+        record[Offset::DeviceID + i] = static_cast<std::uint8_t>(~record[Offset::DeviceID + i]);
+    ++record[Offset::CalibrationTemp + 1];
+    ++record[Offset::CalibrationHumidity + 1];
+    return record;
 }
 
 struct TSeriesOptions {
@@ -159,7 +177,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("Misbehave: none, bad-check, split, silent, garbage, vanish, slow, twice, flood, "
-                       "wrong-byte or not-stored."),
+                       "wrong-byte, not-stored, cut-trip, drop-password, wrong-identity or wrong-calibration."),
         QStringLiteral("mode"), QStringLiteral("none"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Print every frame in hex on stderr."));
     const QCommandLineOption series(QStringLiteral("series"),
@@ -183,8 +201,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption sameCable(QStringLiteral("same-cable"),
                                        QStringLiteral("In a series, the line stays plugged in and registered; each "
                                                       "next logger takes the place of the one before on it."));
-    parser.addOptions(
-        {name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach, sameCable});
+    const QCommandLineOption newcomer(QStringLiteral("newcomer-after-reads"),
+                                      QStringLiteral("After N probes answered, another logger takes the cable's "
+                                                     "place: the next serial number, another device ID and "
+                                                     "calibration."),
+                                      QStringLiteral("N"));
+    const QCommandLineOption recordByte(QStringLiteral("record-byte"),
+                                        QStringLiteral("Set a byte of the parameter record, offset 4 to 201, "
+                                                       "value 0 to 255, each decimal or 0x hex; repeatable."),
+                                        QStringLiteral("offset=value"));
+    parser.addOptions({name, serial, delay, fault, log, series, swapAfter, swapWhenWritten, gap, onePortEach,
+                       sameCable, newcomer, recordByte});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -196,14 +223,39 @@ int main(int argc, char *argv[])
     const auto mode = FaultModeFromName(parser.value(fault).toStdString());
     if (!mode)
         return Fail(QStringLiteral("unknown fault mode %1").arg(parser.value(fault)));
+    std::vector<TRecordByte> bytes;
+    for (const QString &text : parser.values(recordByte)) {
+        std::string error;
+        const auto byte = ParseRecordByte(text.toStdString(), &error);
+        if (!byte)
+            return Fail(QStringLiteral("--record-byte %1: %2").arg(text, QString::fromStdString(error)));
+        bytes.push_back(*byte);
+    }
+    // After the serial number, so that a byte set by hand wins; the record is
+    // sealed again as it is set.
     const auto configure = [&](TLoggerEmulator &logger) {
         logger.SetAnswerDelay(std::chrono::milliseconds(ms));
         logger.SetFaultMode(*mode);
         logger.SetLogging(parser.isSet(log));
+        if (!bytes.empty()) {
+            TFrameBuffer record = logger.ParameterRecord();
+            for (const TRecordByte &byte : bytes)
+                record[byte.Offset] = byte.Value;
+            logger.SetParameterRecord(record);
+        }
     };
     const QString serialNumber = parser.isSet(serial) ? parser.value(serial) : QString::fromLatin1(DefaultSerialNumber);
     if (TFrameBuffer record = DefaultParameterRecord(); !SetSerialNumber(record, serialNumber.toStdString()))
         return Fail(QStringLiteral("the serial number must be 9 characters, the 2nd and 3rd digits"));
+
+    std::size_t newcomerAfter = 0;
+    if (parser.isSet(newcomer)) {
+        newcomerAfter = parser.value(newcomer).toUInt(&isNumber);
+        if (!isNumber || newcomerAfter == 0)
+            return Fail(QStringLiteral("--newcomer-after-reads takes a number of probes, 1 or more"));
+        if (parser.isSet(series))
+            return Fail(QStringLiteral("--newcomer-after-reads and --series exclude each other"));
+    }
 
     if (parser.isSet(series)) {
         TSeriesOptions options;
@@ -236,6 +288,13 @@ int main(int argc, char *argv[])
     SetSerialNumber(record, serialNumber.toStdString());
     emulator.SetParameterRecord(record);
     configure(emulator);
+    if (newcomerAfter > 0) {
+        const auto other = NewcomerOf(emulator.ParameterRecord());
+        if (!other)
+            return Fail(QStringLiteral("no serial number after %1 for the newcomer")
+                            .arg(QString::fromStdString(SerialNumberOf(emulator.ParameterRecord()))));
+        emulator.ChangeLoggerAfterAnswers(newcomerAfter, *other);
+    }
 
     std::string error;
     if (!emulator.Open(&error))

@@ -20,7 +20,14 @@ using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+struct TByteAt {
+    std::size_t Offset;
+    std::uint8_t Value;
+};
+using TBytesAt = std::vector<TByteAt>;
+
 Q_DECLARE_METATYPE(TBytes)
+Q_DECLARE_METATYPE(TBytesAt)
 Q_DECLARE_METATYPE(TFaultMode)
 
 namespace {
@@ -162,41 +169,145 @@ private slots:
     }
 
     // Faults of the logger's memory: the write is acknowledged like any other,
-    // and only what a probe answers afterwards shows what was kept.
-    void memoryFaultAcknowledgesTheWrite_data()
+    // and only what a probe answers afterwards shows what was kept. Each row
+    // writes the default fields with `written` changed and `trip` as trip
+    // text, and lists bytes of the record read back, neighbours of a garbled
+    // byte among them.
+    void memoryFaultStoresTheWriteWrongly_data()
     {
         QTest::addColumn<TFaultMode>("fault");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("wrong-byte: the minutes one higher") << TFaultMode::WrongByte << "written, minutes + 1";
-        QTest::newRow("not-stored: the record as before") << TFaultMode::NotStored << "as before";
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<TBytesAt>("written");
+        QTest::addColumn<QByteArray>("trip");
+        QTest::addColumn<TBytesAt>("held");
+        QTest::addColumn<bool>("clockSet");
+
+        const QByteArray trip = QByteArray(40, 'k') + QByteArray(54, 'c');
+        QTest::newRow("wrong-byte: minutes one higher")
+            << TFaultMode::WrongByte << "wrong-byte" << TBytesAt{{18, 15}} << trip
+            << TBytesAt{{17, 0}, {18, 16}, {19, 0}, {92, 'c'}} << true;
+        QTest::newRow("not-stored: nothing, the clock included")
+            << TFaultMode::NotStored << "not-stored" << TBytesAt{{18, 15}, {16, 0x44}} << trip
+            << TBytesAt{{16, 0x4D}, {18, 5}, {52, 'C'}, {70, 't'}, {71, 0}} << false;
+        QTest::newRow("cut-trip: the first 40 bytes of the trip text")
+            << TFaultMode::CutTrip << "cut-trip" << TBytesAt{{18, 15}} << trip
+            << TBytesAt{{18, 15}, {52, 'k'}, {91, 'k'}, {92, 0}, {145, 0}, {151, 0}, {152, 1}} << true;
+        QTest::newRow("drop-password: six zero bytes")
+            << TFaultMode::DropPassword << "drop-password"
+            << TBytesAt{{45, 1}, {46, '9'}, {47, '8'}, {48, '7'}, {49, '6'}, {50, '5'}, {51, '4'}} << trip
+            << TBytesAt{{45, 1}, {46, 0}, {47, 0}, {48, 0}, {49, 0}, {50, 0}, {51, 0}, {52, 'k'}} << true;
+        QTest::newRow("wrong-identity: device ID's last byte one higher")
+            << TFaultMode::WrongIdentity << "wrong-identity"
+            << TBytesAt{{13, 0x11}, {14, 0x22}, {15, 0x33}, {16, 0x44}} << trip
+            << TBytesAt{{13, 0x11}, {14, 0x22}, {15, 0x33}, {16, 0x45}, {17, 0}} << true;
+        QTest::newRow("wrong-calibration: fraction one higher")
+            << TFaultMode::WrongCalibration << "wrong-calibration" << TBytesAt{{38, 1}, {39, 2}, {40, 25}} << trip
+            << TBytesAt{{38, 1}, {39, 2}, {40, 26}, {41, 0}, {43, 0}} << true;
+        QTest::newRow("wrong-calibration: fraction 255 wraps without a carry")
+            << TFaultMode::WrongCalibration << "wrong-calibration" << TBytesAt{{39, 2}, {40, 255}} << trip
+            << TBytesAt{{38, 0}, {39, 2}, {40, 0}, {41, 0}} << true;
     }
 
-    void memoryFaultAcknowledgesTheWrite()
+    void memoryFaultStoresTheWriteWrongly()
     {
         QFETCH(TFaultMode, fault);
-        QFETCH(QString, kept);
+        QFETCH(QString, name);
+        QFETCH(TBytesAt, written);
+        QFETCH(QByteArray, trip);
+        QFETCH(TBytesAt, held);
+        QFETCH(bool, clockSet);
+
+        QCOMPARE(FaultModeFromName(name.toStdString()), fault);
+        QCOMPARE(QString::fromLatin1(FaultModeName(fault)), name);
 
         TLoggerEmulator emulator("ttyTEST");
         emulator.SetFaultMode(fault);
         QVERIFY(emulator.Start());
-        const TFrameBuffer before = emulator.ParameterRecord();
-        TFrameBuffer fields = before;
-        fields[LogIntervalMinutesOffset] = 15;
-        const TBytes frame = WriteFrame(fields, {2025, 2, 4, 5, 6, 7}, "kept?");
-        QCOMPARE(Exchange(emulator.SlavePath(), frame), Ack);
+        TFrameBuffer fields = emulator.ParameterRecord();
+        for (const auto &[offset, value] : written)
+            fields[offset] = value;
+        const TLoggerTime time{2031, 2, 4, 5, 6, 7};
+        QCOMPARE(Exchange(emulator.SlavePath(), WriteFrame(fields, time, trip.toStdString())), Ack);
 
-        const TBytes answer = Exchange(emulator.SlavePath(), Probe);
-        QVERIFY(Sound(answer));
-        TFrameBuffer record {};
-        std::copy(answer.begin(), answer.end(), record.begin());
-        if (kept == QLatin1String("as before")) {
-            QCOMPARE(record, before);
-        } else {
-            QCOMPARE(record[LogIntervalMinutesOffset], std::uint8_t(16));
-            QVERIFY(std::equal(frame.begin() + 58, frame.begin() + 63, record.begin() + TripInfoOffset));
+        const TBytes record = Exchange(emulator.SlavePath(), Probe);
+        QVERIFY(Sound(record));
+        QCOMPARE(record.size(), FrameBufferSize);
+        for (const auto &[offset, value] : held)
+            QVERIFY2(record[offset] == value, qPrintable(QStringLiteral("offset %1 holds %2, not %3")
+                                                              .arg(offset).arg(record[offset]).arg(value)));
+        QCOMPARE(emulator.Clock() >= time, clockSet);
+        QCOMPARE(emulator.StoredWrites(), 1u);
+    }
+
+    // The logger on the adapter changed after one answer: the write before
+    // it is no answer, the probe after it gets the newcomer's record, and the
+    // line never goes away.
+    void newcomerTakesTheLineAfterOneAnswer()
+    {
+        TLoggerEmulator emulator("ttyTEST");
+        QVERIFY(emulator.Start());
+        const std::string path = emulator.SlavePath();
+        TFrameBuffer newcomer = DefaultParameterRecord();
+        QVERIFY(SetSerialNumber(newcomer, "B07654321"));
+        emulator.ChangeLoggerAfterAnswers(1, newcomer);
+
+        QCOMPARE(Exchange(path, WriteFrame(emulator.ParameterRecord(), {2031, 2, 4, 5, 6, 7}, "first")), Ack);
+        QCOMPARE(emulator.StoredWrites(), 1u);
+        const TBytes first = Exchange(path, Probe);
+        const TBytes second = Exchange(path, Probe);
+        const TBytes third = Exchange(path, Probe);
+        QVERIFY(Sound(first) && Sound(second) && Sound(third));
+        auto serialOf = [](const TBytes &record) { return TBytes(record.begin() + 4, record.begin() + 12); };
+        QCOMPARE(serialOf(first), TBytes({'A', 5, '1', '2', '3', '4', '5', '6'}));
+        QCOMPARE(serialOf(second), TBytes({'B', 7, '6', '5', '4', '3', '2', '1'}));
+        QCOMPARE(serialOf(third), serialOf(second));
+        // The newcomer was never written: its trip text is its own.
+        QCOMPARE(second[52], std::uint8_t('C'));
+
+        QCOMPARE(emulator.StoredWrites(), 0u);
+        QCOMPARE(emulator.ReadsSinceWrite(), 2u);
+        QVERIFY(emulator.Plugged() && !emulator.HungUp());
+        QCOMPARE(emulator.SlavePath(), path);
+        QCOMPARE(PortMap::DevicePath("ttyTEST").toStdString(), path);
+    }
+
+    void recordByteIsParsed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("value");
+
+        QTest::newRow("decimal") << "40=150" << true << 40 << 150;
+        QTest::newRow("hexadecimal") << "0x28=0X96" << true << 40 << 150;
+        QTest::newRow("first data byte, zero") << "4=0" << true << 4 << 0;
+        QTest::newRow("last data byte, 255") << "201=0xff" << true << 201 << 255;
+        QTest::newRow("data count") << "3=1" << false << 0 << 0;
+        QTest::newRow("check byte") << "202=1" << false << 0 << 0;
+        QTest::newRow("past the frame, wrapping a byte") << "260=1" << false << 0 << 0;
+        QTest::newRow("offset too long for any number") << "18446744073709551656=1" << false << 0 << 0;
+        QTest::newRow("value 256") << "40=256" << false << 0 << 0;
+        QTest::newRow("negative value") << "40=-1" << false << 0 << 0;
+        QTest::newRow("no equals sign") << "40" << false << 0 << 0;
+        QTest::newRow("hex prefix alone") << "0x=1" << false << 0 << 0;
+        QTest::newRow("trailing letters") << "40=15x" << false << 0 << 0;
+    }
+
+    void recordByteIsParsed()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, offset);
+        QFETCH(int, value);
+
+        std::string error;
+        const auto byte = ParseRecordByte(text.toStdString(), &error);
+        QCOMPARE(byte.has_value(), valid);
+        QCOMPARE(error.empty(), valid);
+        if (valid) {
+            QCOMPARE(byte->Offset, std::size_t(offset));
+            QCOMPARE(byte->Value, std::uint8_t(value));
         }
-        QCOMPARE(QString::fromLatin1(FaultModeName(fault)),
-                 fault == TFaultMode::WrongByte ? QStringLiteral("wrong-byte") : QStringLiteral("not-stored"));
     }
 
     void unsoundRequestGetsNoAnswer_data()
@@ -385,6 +496,38 @@ private slots:
         QTest::qWait(500);
         QVERIFY2(idle(), "while a flood waits for a tool that does not read");
         ::close(fd);
+    }
+
+    // The program's tests come last: once the test has forked, the race
+    // detector ends it at the next thread started, and the tests above start
+    // the emulator's.
+
+    // The program's own loggers: bytes set by hand survive in a sealed record,
+    // and the newcomer differs in serial number, device ID and calibration.
+    void programPlaysOddBytesAndANewcomer()
+    {
+        QProcess program;
+        program.start(QStringLiteral(LOGGER_EMULATOR),
+                      {"--name", "ttyPROGRAM", "--answer-delay", "0", "--newcomer-after-reads", "1",
+                       "--record-byte", "40=150", "--record-byte", "0x2A=0xFE"});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), 5000);
+        const std::string path = PortMap::DevicePath("ttyPROGRAM").toStdString();
+        QVERIFY(!path.empty());
+        const TBytes first = Exchange(path, Probe);
+        const TBytes second = Exchange(path, Probe);
+        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 0);
+
+        QVERIFY(Sound(first) && Sound(second));
+        auto bytes = [](const TBytes &record, std::size_t from, std::size_t to) {
+            return TBytes(record.begin() + from, record.begin() + to);
+        };
+        QCOMPARE(bytes(first, 4, 17), TBytes({'A', 5, '1', '2', '3', '4', '5', '6', 0, 0x1A, 0x2B, 0x3C, 0x4D}));
+        QCOMPARE(bytes(first, 38, 44), TBytes({0, 0, 150, 0, 0xFE, 0}));
+        QCOMPARE(bytes(second, 4, 17), TBytes({'A', 5, '1', '2', '3', '4', '5', '7', 0, 0xE5, 0xD4, 0xC3, 0xB2}));
+        QCOMPARE(bytes(second, 38, 44), TBytes({0, 1, 150, 0, 0xFF, 0}));
     }
 
     void programServesUntilSignal_data()
