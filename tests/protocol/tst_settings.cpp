@@ -181,6 +181,21 @@ void TestSettings::badFile_data()
     QTest::newRow("newer format") << "format = 1" << "format = 2" << "format = 2"
                                   << "format: format 2 is newer than this loggercfg reads (format 1)";
     QTest::newRow("no format") << "format = 1\n" << "" << "# Data logger" << "format: missing";
+    // Inputs that once broke the parser's own assumptions, aborting a build
+    // with assertions on: each must be an ordinary refusal.
+    for (const char *header : {"[[[1]]]", "[[[a]]]", "[[[]]", "[[="})
+        QTest::newRow(header) << "format = 1" << QStringLiteral("format = 1\n%1").arg(QLatin1String(header))
+                              << QString::fromLatin1(header) << "not a TOML file";
+    QTest::newRow("a letter right after a value") << "format = 1" << "format = 1\u00E9" << "format = 1"
+                                                  << "not a TOML file";
+    QTest::newRow("a non-breaking space after a value") << "format = 1" << "format = 1\u00A0" << "format = 1"
+                                                        << "not a TOML file";
+    QTest::newRow("a letter after a line-ending backslash")
+        << "format = 1" << "format = 1\ns = \"\"\"\\\n\u00A7\"\"\"" << "s = " << "s: unknown key";
+    QTest::newRow("an array going on with a brace") << "format = 1" << "format = 1\na = [}" << "a = ["
+                                                     << "not a TOML file";
+    QTest::newRow("a date-time whose time is no digit") << "format = 1" << "format = 1\nt = 2026-12-08T:15"
+                                                        << "t = 2026" << "not a TOML file";
 }
 
 void TestSettings::badFile()

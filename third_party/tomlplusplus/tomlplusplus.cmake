@@ -64,6 +64,28 @@ set(toml_fix2_to [[				// get the actual key
 				start_recording();
 				parse_key();]])
 
+# Found by the fuzzer with assertions on: a date-time whose time does not
+# begin with a digit ("2026-12-08T:15") enters the time parser against its
+# assumption. It is refused as a time with a bad hour is.
+set(toml_fix3_file impl/parser.inl)
+set(toml_fix3_from [[			// "HH:MM:SS.FFFFFFFFF"
+			auto time = parse_time(true);]])
+set(toml_fix3_to [[			// "HH:MM:SS.FFFFFFFFF"
+			if (!is_decimal_digit(*cp))
+				set_error_and_return_default("expected 2-digit hour, saw '"sv, to_sv(*cp), "'"sv);
+			auto time = parse_time(true);]])
+
+# Found by the fuzzer with assertions on: an array whose next character ends
+# a value without being one the array takes ("a = [}") enters the value
+# parser against its assumption. It is refused as a value that cannot begin so.
+set(toml_fix4_file impl/parser.inl)
+set(toml_fix4_from [[			TOML_ASSERT_ASSUME(!is_value_terminator(*cp));
+			push_parse_scope("value"sv);]])
+set(toml_fix4_to [[			push_parse_scope("value"sv);
+			if (is_value_terminator(*cp))
+				set_error_and_return_default("expected a value, saw '"sv, to_sv(*cp), "'"sv);]])
+
+set(toml_fixes 1 2 3 4)
 set(toml_exclude "")
 foreach(file IN LISTS toml_patched)
   list(APPEND toml_exclude PATTERN ${file} EXCLUDE)
@@ -72,7 +94,7 @@ file(COPY ${TOMLPLUSPLUS_DIR}/toml++ DESTINATION ${TOMLPLUSPLUS_INCLUDE} ${toml_
 
 foreach(file IN LISTS toml_patched)
   file(READ ${TOMLPLUSPLUS_DIR}/toml++/${file} toml_text)
-  foreach(fix 1 2)
+  foreach(fix IN LISTS toml_fixes)
     if(NOT toml_fix${fix}_file STREQUAL file)
       continue()
     endif()
