@@ -47,6 +47,10 @@ svg=$root/usr/share/icons/hicolor/scalable/apps/loggercfg.svg
 rsvg-convert -w 256 -h 256 "$svg" -o "$work/svg.png"
 differing=$(compare -metric AE -fuzz 10% "$work/svg.png" "$root/usr/share/icons/hicolor/256x256/apps/loggercfg.png" null: 2>&1 || true)
 [[ $differing =~ ^[0-9]+$ && $differing -lt 200 ]] || { echo "FAIL: the scalable icon differs from the painted one in $differing pixels"; exit 1; }
+# toml++ is compiled into both programs: its notice travels with them.
+copyright=$root/usr/share/doc/loggercfg/copyright
+grep -q 'toml++ 3.3.0' "$copyright" && grep -q 'Permission is hereby granted' "$copyright" \
+  || { echo "FAIL: the package's copyright lacks toml++'s licence"; exit 1; }
 # The manual is the one the build rendered, not some other file of that name.
 [[ -n $(pdftotext "$root/usr/share/doc/loggercfg/Help.pdf" -) ]] || { echo "FAIL: Help.pdf holds no text"; exit 1; }
 echo "package checks passed"

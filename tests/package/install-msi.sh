@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the MSI, installs it quietly with msiexec into a fresh wine prefix,
-# checks the files, the Start-menu shortcut, the installed-programs entry and
-# the exe's version resource, starts the installed exe offscreen until its
+# checks the files, the Start-menu shortcuts (the window, and a command prompt
+# in which loggerctl runs by name), the installed-programs entry, the third-
+# party notices and both exes' version resources, starts the installed exe offscreen until its
 # window is shown (see ShownHook.cpp), uninstalls, and checks that all is gone.
 #
 #   install-msi.sh LINUX_BUILD DIST VERSION PLUGINS QT_MINGW SCRATCH
@@ -40,6 +41,24 @@ shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Data Logger C
 [[ -n $shortcut ]] || fail "no Start-menu shortcut"
 strings "$shortcut" | grep -qi 'loggercfg.exe' || fail "the shortcut does not start loggercfg.exe"
 
+# loggerctl by its name in a command prompt: the second entry opens one with
+# the folder on PATH.
+prompt=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/loggerctl Command Prompt.lnk')
+[[ -n $prompt ]] || fail "no Start-menu entry for a loggerctl command prompt"
+strings "$prompt" | grep -qi 'cmd.exe' || fail "the loggerctl entry does not open a command prompt"
+strings -el "$prompt" | grep -qi 'set PATH=C:\\Program Files\\loggercfg\\;%PATH%' \
+  || fail "the loggerctl command prompt does not put the program's folder on PATH: $(strings -el "$prompt")"
+by_name=$(cd "$work" && wine cmd /c 'set PATH=C:\Program Files\loggercfg\;%PATH%&& loggerctl --version' 2>/dev/null | tr -d '\r')
+[[ $by_name == "loggerctl $version" ]] || fail "loggerctl does not run by its name with the folder on PATH: \"$by_name\""
+
+# The third-party parts' notices and the licence texts they name.
+grep -q 'toml++ 3.3.0' "$installed/THIRD-PARTY-NOTICES.txt" || fail "the notices do not name toml++"
+grep -q 'Permission is hereby granted' "$installed/THIRD-PARTY-NOTICES.txt" || fail "the notices lack toml++'s licence"
+grep -q 'GNU Lesser General Public License version 3' "$installed/THIRD-PARTY-NOTICES.txt" || fail "the notices lack Qt's licence"
+for text in LGPL-3.txt GPL-3.txt GCC-RUNTIME-LIBRARY-EXCEPTION.txt; do
+  [[ -s $installed/licenses/$text ]] || fail "licenses/$text is not installed"
+done
+
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entries=$(wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r')
 grep -q 'DisplayName.*REG_SZ.*Data Logger Configuration' <<<"$entries" || fail "not among the installed programs"
@@ -53,6 +72,10 @@ ctl_version=$(wine 'C:\Program Files\loggercfg\loggerctl.exe' --version 2>/dev/n
 x86_64-w64-mingw32-windres -J coff -O rc -i "$installed/loggercfg.exe" >"$work/resources.rc"
 grep -q "VALUE \"ProductVersion\", \"$version\"" "$work/resources.rc" || fail "the exe's version resource is not $version"
 grep -q 'RT_GROUP_ICON' "$work/resources.rc" || fail "the exe carries no icon"
+x86_64-w64-mingw32-windres -J coff -O rc -i "$installed/loggerctl.exe" >"$work/ctl-resources.rc"
+grep -q "VALUE \"ProductVersion\", \"$version\"" "$work/ctl-resources.rc" \
+  || fail "loggerctl.exe's version resource is not $version"
+grep -q 'VALUE "OriginalFilename", "loggerctl.exe"' "$work/ctl-resources.rc" || fail "loggerctl.exe's resource names another file"
 
 # The shipped folder has no offscreen platform; the test brings it with its plugin.
 mkdir -p "$work/plugins/platforms" "$work/plugins/generic"
@@ -78,6 +101,7 @@ wine msiexec /x "$(windows_path "$msi")" /qn || fail "msiexec /x ended with stat
 wineserver -w
 [[ ! -e $installed ]] || fail "files are left in Program Files: $(find "$installed" | head -5)"
 [[ ! -e $shortcut ]] || fail "the Start-menu shortcut is left"
+[[ ! -e $prompt ]] || fail "the loggerctl command prompt entry is left"
 ! wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | grep -q 'Data Logger Configuration' \
   || fail "still among the installed programs"
 echo "MSI install test passed"
