@@ -194,6 +194,8 @@ void TestSettings::badFile_data()
         << "format = 1" << "format = 1\ns = \"\"\"\\\n\u00A7\"\"\"" << "s = " << "s: unknown key";
     QTest::newRow("an array going on with a brace") << "format = 1" << "format = 1\na = [}" << "a = ["
                                                      << "not a TOML file";
+    QTest::newRow("a date, a space, a digit, a line end") << "format = 1" << "format = 1\nt=2025-12-0= 2" << "t=2025"
+                                                           << "not a TOML file";
     QTest::newRow("a date-time whose time is no digit") << "format = 1" << "format = 1\nt = 2026-12-08T:15"
                                                         << "t = 2026" << "not a TOML file";
 }
