@@ -113,6 +113,7 @@ private:
 
     // ParamterValidation.cpp
     void CheckParameters();
+    void ConfirmPlausibility();
 
     // ParamterSave.cpp
     void imgSaveClick();

@@ -1,6 +1,7 @@
 #include "ParamterFrm.h"
 
 #include "OnScreen.h"
+#include "ValueRules.h"
 #include "ui_ParamterFrm.h"
 
 #include <QClipboard>
@@ -14,74 +15,50 @@
 #include <QValidator>
 
 #include <functional>
-
+#include <vector>
 
 namespace {
 
-enum class TFilter { SerialNumber, Hex, Int, Char, Number };
-
+// The typing rules are the core's, which the settings-file reader applies
+// too: a file never holds what could not have been typed here.
 struct TTypingRule {
-    const char *Edit;
-    TFilter Filter;
-    int Limit;  // 0: none
+    QString Edit;
+    TTyping Filter;
+    qsizetype Limit;  // 0: none
 };
 
-constexpr TTypingRule TypingRules[] = {
-    {"edtSerialNumber", TFilter::SerialNumber, 9},
-    {"edtDeviceID", TFilter::Hex, 8},
-    {"edtServiceLife", TFilter::Int, 4},
-    {"edtPassword", TFilter::Char, 6},
-    {"edtCalibrationTemp", TFilter::Number, 0},
-    {"edtCalibrationHumidity", TFilter::Number, 0},
-    {"edtSingleH1", TFilter::Number, 0},
-    {"edtSingleL1", TFilter::Number, 0},
-    {"edtSingleHumidityH1", TFilter::Number, 0},
-    {"edtSingleHumidityL1", TFilter::Number, 0},
-    {"edtTemperatureH3", TFilter::Number, 0},
-    {"edtTemperatureH2", TFilter::Number, 0},
-    {"edtTemperatureH1", TFilter::Number, 0},
-    {"edtTemperatureL1", TFilter::Number, 0},
-    {"edtTemperatureL2", TFilter::Number, 0},
-    {"edtHumidityH1", TFilter::Number, 0},
-    {"edtHumidityL1", TFilter::Number, 0},
-};
-
-constexpr int TripInfoLimit = 99;
+const std::vector<TTypingRule> &TypingRules()
+{
+    static const std::vector<TTypingRule> rules = [] {
+        std::vector<TTypingRule> list;
+        for (const TValueRule &rule : ValueRules())
+            list.push_back({QString::fromLatin1(ControlName(rule.Edit).data(), qsizetype(ControlName(rule.Edit).size())),
+                            rule.Typing, qsizetype(rule.Limit)});
+        return list;
+    }();
+    return rules;
+}
 
 const TTypingRule *RuleFor(const QObject *edit)
 {
-    for (const TTypingRule &rule : TypingRules) {
-        if (edit->objectName() == QLatin1String(rule.Edit))
+    for (const TTypingRule &rule : TypingRules()) {
+        if (edit->objectName() == rule.Edit)
             return &rule;
     }
     return nullptr;
 }
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-bool IsAsciiLetter(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-bool IsHexLetter(QChar c) { return (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
-
 // Backspace, tab and carriage return pass every filter; they edit, they are not text.
 bool IsEditingKey(QChar c) { return c == u'\b' || c == u'\t' || c == u'\r'; }
 
 // Each filter decides on the edit's whole text as it is before the key.
-bool Accepts(TFilter filter, const QString &text, QChar key)
+bool Accepts(TTyping filter, const QString &text, QChar key)
 {
     if (IsEditingKey(key))
         return true;
-    switch (filter) {
-    case TFilter::SerialNumber:
-        return IsDigit(key) || (text.isEmpty() && IsAsciiLetter(key));
-    case TFilter::Hex:
-        return IsDigit(key) || IsHexLetter(key);
-    case TFilter::Int:
-        return IsDigit(key);
-    case TFilter::Char:
-        return IsDigit(key) || IsAsciiLetter(key);
-    case TFilter::Number:
-        return IsDigit(key) || key == u'-' || (key == u'.' && !text.contains(u'.'));
-    }
-    return false;
+    const QList<uint> before = text.toUcs4();
+    const std::u32string chars(before.begin(), before.end());
+    return MayType(filter, chars, key.unicode());
 }
 
 // What a key press types as the filters see it: Ctrl with a letter types its
@@ -192,7 +169,7 @@ qsizetype WireLength(QString plain)
 
 qsizetype MemoRoom(const QPlainTextEdit *memo)
 {
-    return TripInfoLimit - WireLength(memo->toPlainText()) + WireLength(memo->textCursor().selectedText());
+    return qsizetype(TripInfoLimit) - WireLength(memo->toPlainText()) + WireLength(memo->textCursor().selectedText());
 }
 
 void InsertLimited(QPlainTextEdit *memo, QString text)
@@ -335,38 +312,38 @@ bool FilterMemo(QPlainTextEdit *memo, QEvent *event)
 
 void TParamter::edtSerialNumberKeyPress(QLineEdit *Sender, QChar &Key)
 {
-    if (!Accepts(TFilter::SerialNumber, Sender->text(), Key))
+    if (!Accepts(TTyping::SerialNumber, Sender->text(), Key))
         Key = QChar();
 }
 
 void TParamter::edtHexKeyPress(QLineEdit *Sender, QChar &Key)
 {
-    if (!Accepts(TFilter::Hex, Sender->text(), Key))
+    if (!Accepts(TTyping::Hex, Sender->text(), Key))
         Key = QChar();
 }
 
 void TParamter::edtIntKeyPress(QLineEdit *Sender, QChar &Key)
 {
-    if (!Accepts(TFilter::Int, Sender->text(), Key))
+    if (!Accepts(TTyping::Digits, Sender->text(), Key))
         Key = QChar();
 }
 
 void TParamter::edtCharKeyPress(QLineEdit *Sender, QChar &Key)
 {
-    if (!Accepts(TFilter::Char, Sender->text(), Key))
+    if (!Accepts(TTyping::LettersDigits, Sender->text(), Key))
         Key = QChar();
 }
 
 void TParamter::edtNumberKeyPress(QLineEdit *Sender, QChar &Key)
 {
-    if (!Accepts(TFilter::Number, Sender->text(), Key))
+    if (!Accepts(TTyping::Number, Sender->text(), Key))
         Key = QChar();
 }
 
 void TParamter::InstallKeyFilters()
 {
-    for (const TTypingRule &rule : TypingRules) {
-        auto *edit = findChild<QLineEdit *>(QLatin1String(rule.Edit));
+    for (const TTypingRule &rule : TypingRules()) {
+        auto *edit = findChild<QLineEdit *>(rule.Edit);
         // Composed text would reach the edit without a key press.
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->installEventFilter(this);
@@ -419,11 +396,11 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
         }
         QChar key = typed.front();
         switch (rule->Filter) {
-        case TFilter::SerialNumber: edtSerialNumberKeyPress(edit, key); break;
-        case TFilter::Hex: edtHexKeyPress(edit, key); break;
-        case TFilter::Int: edtIntKeyPress(edit, key); break;
-        case TFilter::Char: edtCharKeyPress(edit, key); break;
-        case TFilter::Number: edtNumberKeyPress(edit, key); break;
+        case TTyping::SerialNumber: edtSerialNumberKeyPress(edit, key); break;
+        case TTyping::Hex: edtHexKeyPress(edit, key); break;
+        case TTyping::Digits: edtIntKeyPress(edit, key); break;
+        case TTyping::LettersDigits: edtCharKeyPress(edit, key); break;
+        case TTyping::Number: edtNumberKeyPress(edit, key); break;
         }
         if (key.isNull())
             return true;

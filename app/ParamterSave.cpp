@@ -12,6 +12,7 @@ void TParamter::imgSaveClick()
     ui->imgSave0->hide();
     tmrRead->stop();  // a search still under way tries no further port
     CheckParameters();
+    ConfirmPlausibility();
 
     // FSendBuf changes only when its frame is handed over: the bytes a later
     // save carries over must be those the logger was sent, not those of a save

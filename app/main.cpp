@@ -1,10 +1,12 @@
 #include "ParamterFrm.h"
+#include "StationEnvironment.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char *argv[])
 {
+    PrepareStationEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("loggercfg"));
     QApplication::setApplicationVersion(QStringLiteral(LOGGERCFG_VERSION));

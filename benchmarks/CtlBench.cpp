@@ -191,7 +191,7 @@ void Batch()
             continue;
         }
         const QByteArray line = ctl.readLine();
-        if (line.contains(" configured and verified, "))
+        if (line.contains(" configured and verified (clock sent), "))
             configured.push_back(Bench::TClock::now());
         else if (line.contains("FAILED"))
             throw Bench::EBenchFailure("a logger failed: " + line.trimmed().toStdString());

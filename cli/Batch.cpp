@@ -104,11 +104,23 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     const QString serial = Serial(serialNumber);
     FContext.Progress->SetPrefix(QStringLiteral("%1 on %2: ").arg(serial, Port));
     const TWriteOutcome outcome = WriteLogger(logger, FSetup.Write, *FContext.Progress);
-    for (const QString &warning : outcome.Warnings)
-        Console::Warning(warning);
+    for (const QString &note : outcome.Notes)
+        Console::Message(QStringLiteral("note: ") + note);
     FContext.Progress->SetPrefix({});
     if (!outcome.Differences.empty())
         PrintDifferences(outcome.Differences);
+
+    // Another logger took the cable's place between the probe and the write:
+    // nothing was sent to either. The newcomer is a logger of its own, which
+    // the watch takes next once it sees the first one gone.
+    if (outcome.Newcomer) {
+        Console::Data(QStringLiteral("%1 was replaced on %2 by %3 before it was written: not written\n")
+                          .arg(serial, Port, LoggerName(*outcome.Newcomer))
+                          .toStdString());
+        FWatch.Handled(Port, serialNumber, false, TClock::now());
+        FBusy = false;
+        return;
+    }
 
     TAuditRecord record = AuditRecordOf(logger, outcome, FSetup.Audit);
     QString error;
@@ -134,8 +146,8 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     if (outcome.Verified()) {
         ++FConfigured;
         Console::Data((unprinted.isEmpty()
-                           ? QStringLiteral("%1 configured and verified, %2\n").arg(serial, took)
-                           : QStringLiteral("%1 configured and verified, %2; no configuration record: %3\n")
+                           ? QStringLiteral("%1 configured and verified (clock sent), %2\n").arg(serial, took)
+                           : QStringLiteral("%1 configured and verified (clock sent), %2; no configuration record: %3\n")
                                  .arg(serial, took, unprinted))
                           .toStdString());
     } else {

@@ -24,10 +24,12 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      "to stdout.",
      0},
     {TVerb::Write, "write",
-     "write FILE [--port P] [--with-identity] [--with-calibration] [--backup-dir DIR] [--audit LOG [--operator NAME]]",
-     "Reads the logger, keeps what it held as a backup, lays FILE over it, runs\n"
-     "the window's checks, writes it with the computer's clock in the chosen time\n"
-     "zone, then reads the logger back and compares every setting written.\n"
+     "write FILE [--port P] [--with-identity] [--with-calibration] [--backup-dir DIR] [--yes] "
+     "[--audit LOG [--operator NAME]]",
+     "Checks FILE, reads the logger, keeps what it held as a backup, lays FILE over\n"
+     "it, reads it again to be sure it is the same logger, writes it with the\n"
+     "computer's clock in the chosen time zone, then reads the logger back and\n"
+     "compares every setting with what FILE asked for.\n"
      "Identity (serial number, device ID) and calibration stay as the logger has\n"
      "them unless asked. With --audit, appends one record of the write to LOG.",
      1},
@@ -36,9 +38,11 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      "value first. Exit status 0 when there are none, 1 when there are.",
      1},
     {TVerb::Restore, "restore", "restore BACKUP [--port P] [--force] [--backup-dir DIR] [--audit LOG [--operator NAME]]",
-     "Writes a backup back whole, identity and calibration included, after a\n"
-     "backup of its own, and verifies it. Refused when the backup is of another\n"
-     "logger, unless --force. With --audit, appends one record of the write to LOG.",
+     "Writes a backup back whole, identity, calibration and the bytes no setting\n"
+     "shows included, after a backup of its own, and verifies it. Takes only\n"
+     "backups (kind = \"backup\"); a settings file is written with write. Refused\n"
+     "when the backup is of another logger, unless --force. With --audit, appends\n"
+     "one record of the write to LOG.",
      1},
     {TVerb::Report, "report", "report [--port P] [-o FILE.pdf]",
      "Prints the configuration record of the connected logger, one A4 page with\n"
@@ -47,7 +51,7 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      0},
     {TVerb::Batch, "batch",
      "batch TEMPLATE --audit LOG [--port PORT] [--operator NAME] [--report-dir DIR] [--with-calibration] [--backup-dir DIR] "
-     "[--count N]",
+     "[--count N] [--yes]",
      "Prepares loggers in series: waits for a logger to be plugged in, keeps a\n"
      "backup of it, writes TEMPLATE to it (its identity, and its calibration unless\n"
      "--with-calibration, kept), reads it back to verify, appends one record to\n"
@@ -107,6 +111,8 @@ struct TOptions {
                                  QStringLiteral("Keep the backup in DIR rather than in the per-user data folder."),
                                  QStringLiteral("DIR")};
     QCommandLineOption Force{QStringLiteral("force"), QStringLiteral("Restore a backup of another logger.")};
+    QCommandLineOption Yes{QStringLiteral("yes"),
+                           QStringLiteral("Write a file that looks mistaken (a low limit above its high one, say).")};
     QCommandLineOption Audit{QStringLiteral("audit"), QStringLiteral("Append a record of each write to the audit log LOG."),
                              QStringLiteral("LOG")};
     QCommandLineOption Operator{QStringLiteral("operator"),
@@ -128,12 +134,13 @@ QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
     switch (Verb) {
     case TVerb::Ports: return {O.Help, O.Probe};
     case TVerb::Read: return {O.Help, O.Port, O.Output};
-    case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir, O.Audit, O.Operator};
+    case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir, O.Audit, O.Operator, O.Yes};
     case TVerb::Diff: return {O.Help, O.Port, O.Identity, O.Calibration};
     case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir, O.Audit, O.Operator};
     case TVerb::Report: return {O.Help, O.Port, O.ReportOutput};
     // No --with-identity: every logger of a batch would get the template's serial number.
-    case TVerb::Batch: return {O.Help, O.Port, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count};
+    case TVerb::Batch:
+        return {O.Help, O.Port, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count, O.Yes};
     case TVerb::AuditVerify: return {O.Help};
     case TVerb::AuditShow: return {O.Help, O.Serial};
     }
@@ -241,6 +248,7 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
     command.WithIdentity = flag(o.Identity);
     command.WithCalibration = flag(o.Calibration);
     command.Force = flag(o.Force);
+    command.Yes = flag(o.Yes);
     for (const QCommandLineOption &option :
          {o.Port, o.Output, o.BackupDir, o.Audit, o.Operator, o.ReportDir, o.Serial, o.Count, o.ReportOutput}) {
         if (Has(options, option) && parser.isSet(option) && parser.value(option).trimmed().isEmpty())

@@ -24,6 +24,7 @@ struct TCommand {
     bool WithIdentity = false;
     bool WithCalibration = false;
     bool Force = false;
+    bool Yes = false;  // write, batch: a file that looks mistaken is written all the same
 };
 
 // Either a command to run, or a text to print and the status to end with:

@@ -15,18 +15,6 @@ namespace {
     throw EStationError(TExitStatus::BadInput, (Message + QStringLiteral("; nothing was written")).toStdString());
 }
 
-// A template whose own values fail the window's checks would fail on every
-// logger; it is refused before the first. Identity and calibration are the
-// file's here, since no logger lends its own yet.
-void CheckTemplate(const QString &Path, const TSettingValues &Values)
-{
-    try {
-        PlanWrite(TFrameBuffer{}, Values, TScopes::All(), std::chrono::system_clock::now());
-    } catch (const EWriteRefused &e) {
-        Refuse(Path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-    }
-}
-
 QString LogState(const QString &Log)
 {
     if (!QFileInfo::exists(Log))
@@ -48,8 +36,11 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
     TBatchSetup setup;
     setup.Audit = {Command.AuditLog, Command.Operator, TAuditAction::Batch, Context.Program, Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &setup.Audit.TemplateSha256);
-    CheckTemplate(Command.File, file.Values);
-    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir, Context.Program};
+    // A template that fails a check would fail on every logger: it is refused
+    // before the first. Each logger keeps its own identity.
+    const TScopes scopes{false, Command.WithCalibration};
+    CheckFileBeforeWrite(Command.File, file, scopes, Command.Yes);
+    setup.Write = {Command.File, file.Values, scopes, Command.BackupDir, Context.Program, {}};
     CheckAuditLog(Command.AuditLog);
     const QString state = LogState(Command.AuditLog);
     setup.ReportDir = Command.ReportDir;

@@ -2,45 +2,79 @@
 
 #include "AuditLog.h"
 #include "Console.h"
+#include "PrintableText.h"
 #include "Progress.h"
 #include "RecordDecoder.h"
 #include "SettingsIo.h"
 #include "WriteAuditing.h"
 
+namespace {
+
+QString Named(const QString &Path, const TSettingsFile &File, const std::optional<std::size_t> &Setting,
+              const QString &Problem)
+{
+    if (!Setting)
+        return Path + QStringLiteral(": ") + Problem;
+    return QString::fromStdString(SettingMessage(Path.toStdString(), File, *Setting, Problem.toStdString()));
+}
+
+} // namespace
+
 void PrintDifferences(const std::vector<TSettingDifference> &Differences)
 {
     for (const TSettingDifference &d : Differences)
-        Console::Message(QStringLiteral("%1: expected %2, read back %3")
-                             .arg(QString::fromStdString(d.Name), QString::fromStdString(d.Old),
-                                  QString::fromStdString(d.New)));
+        Console::Message(PrintableText(QStringLiteral("%1: asked %2, the logger holds %3")
+                                           .arg(QString::fromStdString(d.Name), QString::fromStdString(d.Old),
+                                                QString::fromStdString(d.New))));
+}
+
+void CheckFileBeforeWrite(const QString &Path, const TSettingsFile &File, TScopes Scopes, bool Yes)
+{
+    if (const auto refusal = FileWriteRefusal(File.Values, Scopes))
+        throw EStationError(TExitStatus::BadInput,
+                            Named(Path, File, refusal->Setting(), QString::fromUtf8(refusal->what())).toStdString());
+    const std::vector<TWriteWarning> warnings = FileWriteWarnings(File.Values);
+    for (const TWriteWarning &w : warnings)
+        Console::Warning(Named(Path, File, w.Setting, QString::fromStdString(w.Message)));
+    if (!warnings.empty() && !Yes)
+        throw EStationError(TExitStatus::BadInput,
+                            QStringLiteral("%1 looks mistaken (see above); nothing was written: check it, or write it "
+                                           "as it stands with --yes")
+                                .arg(Path)
+                                .toStdString());
 }
 
 TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Request, const TAuditRequest &Audit,
-                           TContext &Context)
+                           TContext &Context, const TSettingsFile &File)
 {
     TWriteRequest request = Request;
     request.Program = Context.Program;
     const TWriteOutcome outcome = WriteLogger(Logger, request, *Context.Progress);
-    for (const QString &warning : outcome.Warnings)
-        Console::Warning(warning);
-    if (!outcome.Sent())
-        throw EStationError(outcome.Status, outcome.Failure.toStdString());
+    if (!outcome.Sent()) {
+        const QString failure = outcome.RefusedSetting
+                                    ? Named(Request.FileName, File, outcome.RefusedSetting, outcome.Failure)
+                                    : outcome.Failure;
+        throw EStationError(outcome.Status, failure.toStdString());
+    }
+    for (const QString &note : outcome.Notes)
+        Console::Message(QStringLiteral("note: ") + note);
 
-    const QString serial = QString::fromStdString(SerialNumberText(Logger.Record));
+    const QString logger = LoggerName(Logger.Record);
     if (outcome.Reached == TWriteStep::Frame)
         Console::Message(outcome.Failure + QStringLiteral("; what it held before is in %1").arg(outcome.Backup));
     else if (outcome.Reached == TWriteStep::ReadBack)
         Console::Message(outcome.Failure);
     else if (outcome.Reached == TWriteStep::Verify) {
         PrintDifferences(outcome.Differences);
-        Console::Message(QStringLiteral("verify failed: the logger %1 on %2 holds %3 setting(s) other than written; "
+        Console::Message(QStringLiteral("verify failed: the logger %1 on %2 holds %3 setting(s) other than asked; "
                                         "what it held before is in %4")
-                             .arg(serial, Logger.Port)
+                             .arg(logger, Logger.Port)
                              .arg(outcome.Differences.size())
                              .arg(outcome.Backup));
     } else {
-        Console::Message(QStringLiteral("wrote %1 to the logger %2 on %3 and verified every setting; backup %4")
-                             .arg(Request.FileName, serial, Logger.Port, outcome.Backup));
+        Console::Message(QStringLiteral("wrote %1 to the logger %2 on %3 and verified every setting; the clock was "
+                                        "sent, but a logger cannot report its clock, so that is not verified; backup %4")
+                             .arg(Request.FileName, logger, Logger.Port, outcome.Backup));
     }
 
     if (!Audit.Log.isEmpty()) {
@@ -59,10 +93,10 @@ TExitStatus RunWrite(const TCommand &Command, TContext &Context)
 {
     TAuditRequest audit{Command.AuditLog, Command.Operator, TAuditAction::Write, Context.Program, Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &audit.TemplateSha256);
+    const TScopes scopes{Command.WithIdentity, Command.WithCalibration};
+    CheckFileBeforeWrite(Command.File, file, scopes, Command.Yes);
     if (!audit.Log.isEmpty())
         CheckAuditLog(audit.Log);
     const TFoundLogger logger = FindLogger(Command.Port, Context.Candidates, *Context.Progress);
-    return WriteAndVerify(logger,
-                          {Command.File, file.Values, {Command.WithIdentity, Command.WithCalibration}, Command.BackupDir, {}},
-                          audit, Context);
+    return WriteAndVerify(logger, {Command.File, file.Values, scopes, Command.BackupDir, {}, {}}, audit, Context, file);
 }

@@ -5,6 +5,7 @@
 #include "LoggerWrite.h"
 #include "PortListStamp.h"
 #include "Progress.h"
+#include "SettingsFile.h"
 
 #include <QString>
 
@@ -36,11 +37,18 @@ struct TAuditRequest;
 // its messages, a record appended to the audit log when one is named (which
 // CheckAuditLog has let through), and the exit status. Throws EStationError
 // when nothing was sent.
+// File is what Request came from, for messages that name the line of a setting.
 TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Request, const TAuditRequest &Audit,
-                           TContext &Context);
+                           TContext &Context, const TSettingsFile &File);
 
 // The per-setting lines of a failed verify, on stderr.
 void PrintDifferences(const std::vector<TSettingDifference> &Differences);
+
+// What stops File from being written in Scopes whatever logger it meets,
+// before any port is opened: an EStationError (bad input) naming the file,
+// the line and the key. A file that looks mistaken is said as warnings and
+// refused too, unless Yes.
+void CheckFileBeforeWrite(const QString &Path, const TSettingsFile &File, TScopes Scopes, bool Yes);
 
 // Parses, runs and reports; what main() does.
 int RunLoggerctl(const QStringList &Arguments, TContext &Context);

@@ -1,9 +1,11 @@
 #include "Console.h"
 #include "GuiApplication.h"
+#include "StationEnvironment.h"
 #include "Verbs.h"
 
 int main(int argc, char *argv[])
 {
+    PrepareStationEnvironment();
     Console::Prepare();
     const auto application = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("loggerctl"));

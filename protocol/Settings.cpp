@@ -2,6 +2,8 @@
 
 #include "ControlTable.h"
 #include "Convert.h"
+#include "ParameterLayout.h"
+#include "ValueRules.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -134,14 +136,6 @@ std::string Replaced(std::string text, const std::string &from, const std::strin
     return text;
 }
 
-bool IsMultipleAlarmEdit(Ctl c)
-{
-    for (const TThresholdBlock &b : ThresholdBlocks())
-        if (b.Multiple.Edit == c)
-            return true;
-    return false;
-}
-
 std::optional<std::string> LoggerTextProblem(const std::string &text, std::size_t maxChars)
 {
     const std::u32string chars = Utf8ToChars(text);
@@ -175,8 +169,9 @@ bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 bool IsHexDigit(char ch) { return IsDigit(ch) || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f'); }
 
 // A sign, digits and at most two decimals: the frame carries hundredths, so
-// a third decimal would be dropped without a word.
-std::optional<std::string> DecimalProblem(const std::string &raw, int maxWhole)
+// a third decimal would be dropped without a word. A value as a logger held
+// it may have three, as a read writes a fraction byte above 99.
+std::optional<std::string> DecimalProblem(const std::string &raw, int maxWhole, TValueOrigin origin = TValueOrigin::Typed)
 {
     // Blanks around the number are ignored, as saving ignores them; a blank
     // value and a lone minus are left to the checks before saving, which name
@@ -192,7 +187,9 @@ std::optional<std::string> DecimalProblem(const std::string &raw, int maxWhole)
     if (whole.empty() || !AllOf(whole, IsDigit) || !AllOf(fraction, IsDigit)
         || (point != std::string::npos && fraction.empty()))
         return form;
-    if (fraction.size() > 2)
+    if (origin == TValueOrigin::Logger && (fraction.size() > 3 || (fraction.size() == 3 && std::stoi(fraction) > 255)))
+        return "\"" + text + "\" has more decimals than a logger's byte holds";
+    if (origin == TValueOrigin::Typed && fraction.size() > 2)
         return "\"" + text + "\" has more than two decimals; the logger keeps hundredths";
     if (whole.size() > 4 || std::stoi(whole) > maxWhole)
         return "\"" + text + "\" is outside -" + std::to_string(maxWhole) + ".99 to " + std::to_string(maxWhole)
@@ -200,8 +197,27 @@ std::optional<std::string> DecimalProblem(const std::string &raw, int maxWhole)
     return std::nullopt;
 }
 
-std::optional<std::string> TextProblem(Ctl c, const std::string &text)
+std::optional<std::string> TypedTextProblem(Ctl c, const std::string &text)
 {
+    if (c == Ctl::mmoTripInfo) {
+        if (auto problem = LoggerTextProblem(text, Offset::RecordTripInfoLength))
+            return problem;
+        if (const std::size_t bytes = TripInfoBytes(text); bytes > TripInfoLimit)
+            return "is " + std::to_string(bytes) + " bytes long (a line break counts two); a write carries "
+                   + std::to_string(TripInfoLimit);
+        return std::nullopt;
+    }
+    if (auto problem = TypingProblem(c, text))
+        return problem;
+    if (IsDecimalEdit(c))
+        return DecimalProblem(text, DecimalWholeLimit(c));
+    return std::nullopt;
+}
+
+std::optional<std::string> TextProblem(Ctl c, const std::string &text, TValueOrigin origin)
+{
+    if (origin == TValueOrigin::Typed)
+        return TypedTextProblem(c, text);
     switch (c) {
     case Ctl::edtSerialNumber: return LoggerTextProblem(text, 10);
     case Ctl::edtPassword: return LoggerTextProblem(text, 6);
@@ -216,18 +232,67 @@ std::optional<std::string> TextProblem(Ctl c, const std::string &text)
             return "\"" + text + "\" is not a number of days from 0 to 65535";
         return std::nullopt;
     case Ctl::mmoTripInfo: {
-        if (auto problem = LoggerTextProblem(text, 100))
+        if (auto problem = LoggerTextProblem(text, Offset::RecordTripInfoLength))
             return problem;
-        const std::size_t bytes = Utf8ToChars(text).size() + std::count(text.begin(), text.end(), '\n');
-        if (bytes > 100)
+        if (TripInfoBytes(text) > Offset::RecordTripInfoLength)
             return "longer than the logger's 100 bytes (a line break counts two)";
         return std::nullopt;
     }
     default: break;
     }
     if (IsDecimalEdit(c))
-        return DecimalProblem(text, IsMultipleAlarmEdit(c) ? 99 : 255);
+        return DecimalProblem(text, 255, TValueOrigin::Logger);
     return std::nullopt;
+}
+
+// Any spelling of a line break as LF, as a read shows the memo.
+std::string LineFeeds(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string CanonicalDecimal(const std::string &text)
+{
+    try {
+        const std::int64_t v = StrToTenThousandths(text, ".");
+        const std::int64_t a = v < 0 ? -v : v;
+        const std::int64_t hundredths = a % 10000 / 100;
+        return (v < 0 ? "-" : "") + std::to_string(a / 10000) + "." + (hundredths < 10 ? "0" : "")
+               + std::to_string(hundredths);
+    } catch (const EConvertError &) {
+        return text;
+    }
+}
+
+std::string CanonicalText(Ctl c, const std::string &text)
+{
+    if (IsDecimalEdit(c))
+        return CanonicalDecimal(text);
+    switch (c) {
+    case Ctl::edtDeviceID: {
+        std::string upper = text;
+        for (char &ch : upper)
+            if (ch >= 'a' && ch <= 'f')
+                ch = static_cast<char>(ch - 'a' + 'A');
+        return upper;
+    }
+    case Ctl::edtServiceLife:
+        if (!text.empty() && text.size() <= 5 && AllOf(text, IsDigit))
+            return std::to_string(std::stoi(text));
+        return text;
+    case Ctl::mmoTripInfo: return LineFeeds(text);
+    default: return text;
+    }
 }
 
 std::string ItemList(const std::vector<std::string> &items)
@@ -334,14 +399,14 @@ void ApplySettings(TControlValues &C, const TSettingValues &Values, TScopes Scop
     ApplyControlRules(C);
 }
 
-std::optional<std::string> SettingValueProblem(const TSetting &Setting, const TSettingValue &Value)
+std::optional<std::string> SettingValueProblem(const TSetting &Setting, const TSettingValue &Value, TValueOrigin Origin)
 {
     const std::size_t parts = Setting.Kind == TSettingKind::OneOf ? 1 : Setting.Parts.size();
     if (Value.size() != parts)
         return "has " + std::to_string(Value.size()) + " parts, not " + std::to_string(parts);
     switch (Setting.Kind) {
     case TSettingKind::Text:
-        return TextProblem(Setting.Parts.front().Control, Value.front());
+        return TextProblem(Setting.Parts.front().Control, Value.front(), Origin);
     case TSettingKind::Choice:
         for (std::size_t p = 0; p < parts; ++p) {
             const auto &items = ControlItems(Setting.Parts[p].Control);
@@ -421,4 +486,49 @@ std::string TomlKey(std::string_view Key)
         return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || IsDigit(ch) || ch == '_' || ch == '-';
     });
     return bare ? std::string(Key) : TomlQuoted(Key);
+}
+
+TSettingValue CanonicalValue(const TSetting &Setting, const TSettingValue &Value)
+{
+    if (Setting.Kind != TSettingKind::Text || Value.size() != 1)
+        return Value;
+    return {CanonicalText(Setting.Parts.front().Control, Value.front())};
+}
+
+TSettingValues CanonicalValues(const TSettingValues &Values)
+{
+    TSettingValues canonical;
+    const auto &settings = Settings();
+    for (std::size_t i = 0; i < Values.size() && i < settings.size(); ++i)
+        canonical.push_back(CanonicalValue(settings[i], Values[i]));
+    return canonical;
+}
+
+std::vector<bool> SettingsInUse(const TSettingValues &Values)
+{
+    const auto &settings = Settings();
+    std::vector<bool> inUse(settings.size(), true);
+    const auto value = [&](const char *name) { return Values.at(SettingIndex(name)).front(); };
+    const std::string start = value("Start Mode");
+    const std::string alarm = value("Alarm");
+    const bool password = value("Password Startup") == "Enable";
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        const TSetting &s = settings[i];
+        if (s.Name == "Start Delay") {
+            inUse[i] = start == "Delayed";
+        } else if (s.Name == "Start Time") {
+            inUse[i] = start == "Timing";
+        } else if (s.Name == "Password") {
+            inUse[i] = password;
+        } else if (s.Table.size() == 3 && s.Table.front() == "Alarm Setting") {
+            // The row's table is named after its panel, as the alarm's captions are.
+            inUse[i] = s.Table[1] == alarm;
+            if (!inUse[i] || s.Key == "on")
+                continue;
+            for (std::size_t j = 0; j < settings.size(); ++j)
+                if (settings[j].Table == s.Table && settings[j].Key == "on")
+                    inUse[i] = Values.at(j).front() == "true";
+        }
+    }
+    return inUse;
 }

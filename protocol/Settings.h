@@ -65,10 +65,31 @@ TSettingValues CaptureSettings(const TControlValues &C, const std::string &Decim
 void ApplySettings(TControlValues &C, const TSettingValues &Values, TScopes Scopes,
                    const std::string &DecimalSeparator);
 
+// Where a value comes from, which decides what it may hold.
+enum class TValueOrigin {
+    Typed,   // a settings file or an export: what the window lets a user type
+    Logger,  // a backup: what a logger may hold, as it was read
+};
+
 // Why a value cannot stand in a settings file, or none: a list item that is not
 // in the list, a number outside what the frame can carry, a character the
-// logger cannot store.
-std::optional<std::string> SettingValueProblem(const TSetting &Setting, const TSettingValue &Value);
+// logger cannot store; for a typed value also anything the window's typing
+// rules refuse, and a trip text longer than a write carries.
+std::optional<std::string> SettingValueProblem(const TSetting &Setting, const TSettingValue &Value,
+                                               TValueOrigin Origin = TValueOrigin::Typed);
+
+// The value as a read writes it, so that two spellings of one value compare
+// equal: "25.3" as "25.30", "1a2b3c4d" as "1A2B3C4D", "0365" days as "365",
+// a CR LF line break as LF. Values that do not convert stay as they are.
+TSettingValue CanonicalValue(const TSetting &Setting, const TSettingValue &Value);
+TSettingValues CanonicalValues(const TSettingValues &Values);
+
+// Which settings the logger's record carries given the other values: a start
+// time only with Timing, a start delay only with Delayed, the password only
+// when it is enabled, the rows of the alarm mode that is on, and of multiple
+// alarm only the rows switched on. The others are neither sent nor shown by
+// a read, so nothing can be asked or verified of them.
+std::vector<bool> SettingsInUse(const TSettingValues &Values);
 
 // The value as it is written in a file: a quoted text, true or false, or an
 // inline table.

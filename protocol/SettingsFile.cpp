@@ -67,7 +67,31 @@ std::string WriteSettingsFile(const TSettingsFile &File)
             out << "  # " << setting.Comment;
         out << "\n";
     }
+    if (File.Record) {
+        out << "\n# The logger's record as it was read, byte for byte: restore writes these bytes\n"
+               "# back, those no setting shows among them.\n[record]\nbytes = \"\"\"\n";
+        static constexpr char Hex[] = "0123456789ABCDEF";
+        for (std::size_t i = 0; i < File.Record->size(); ++i) {
+            const std::uint8_t byte = (*File.Record)[i];
+            out << Hex[byte >> 4] << Hex[byte & 0xF] << (i % 16 == 15 || i + 1 == File.Record->size() ? "\n" : " ");
+        }
+        out << "\"\"\"\n";
+    }
     return out.str();
+}
+
+std::string SettingKey(const TSetting &Setting)
+{
+    return TablePath(Setting.Table) + "." + TomlKey(Setting.Key);
+}
+
+std::string SettingMessage(const std::string &FileName, const TSettingsFile &File, std::size_t Setting,
+                           const std::string &Problem)
+{
+    const std::string key = SettingKey(Settings().at(Setting));
+    if (Setting < File.Lines.size() && File.Lines[Setting] > 0)
+        return FileName + ":" + std::to_string(File.Lines[Setting]) + ": " + key + ": " + Problem;
+    return FileName + ": " + key + ": " + Problem;
 }
 
 namespace {
@@ -95,8 +119,13 @@ public:
         TSettingsFile file;
         ReadHeader(root, file);
         CheckKnownKeys(root, {});
-        for (const TSetting &setting : Settings())
-            file.Values.push_back(ReadSetting(root, setting));
+        FOrigin = file.Kind == TSettingsFileKind::Backup ? TValueOrigin::Logger : TValueOrigin::Typed;
+        for (const TSetting &setting : Settings()) {
+            std::uint32_t line = 0;
+            file.Values.push_back(ReadSetting(root, setting, &line));
+            file.Lines.push_back(line);
+        }
+        ReadRecord(root, file);
         return file;
     }
 
@@ -154,7 +183,7 @@ private:
             const std::string name(key.str());
             std::vector<std::string> inner = path;
             inner.push_back(name);
-            if (path.empty() && (name == "format" || name == "kind" || name == "source"))
+            if (path.empty() && (name == "format" || name == "kind" || name == "source" || name == "record"))
                 continue;
             if (IsTable(inner) && !IsSettingKey(path, name)) {
                 if (!value.is_table())
@@ -183,7 +212,53 @@ private:
         return false;
     }
 
-    TSettingValue ReadSetting(const toml::table &root, const TSetting &setting)
+    // A backup's record: 204 bytes in hex, blanks and line breaks between
+    // them, that form a sound parameter record.
+    void ReadRecord(const toml::table &root, TSettingsFile &file) const
+    {
+        const toml::node *node = root.get("record");
+        if (!node)
+            return;
+        if (!node->is_table())
+            Fail(Line(*node), "record", "is not a table");
+        if (file.Kind != TSettingsFileKind::Backup)
+            Fail(Line(*node), "record", "only a backup holds the logger's record");
+        for (auto &&[key, value] : *node->as_table())
+            if (key.str() != "bytes")
+                Fail(Line(value), "record." + TomlKey(key.str()), "unknown key");
+        const toml::node *bytes = node->as_table()->get("bytes");
+        if (!bytes || !bytes->is_string())
+            Fail(Line(*node), "record.bytes", "missing: the record's bytes in hexadecimal, in quotes");
+        TFrameBuffer record {};
+        std::size_t count = 0;
+        int high = -1;
+        const std::string hex = *bytes->value<std::string>();
+        for (const char ch : hex) {
+            if (ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t')
+                continue;
+            const int digit = ch >= '0' && ch <= '9'   ? ch - '0'
+                              : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                              : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                                       : -1;
+            if (digit < 0)
+                Fail(Line(*bytes), "record.bytes", "holds a character that is no hexadecimal digit");
+            if (high < 0) {
+                high = digit;
+                continue;
+            }
+            if (count == record.size())
+                Fail(Line(*bytes), "record.bytes", "holds more than the record's 204 bytes");
+            record[count++] = static_cast<std::uint8_t>(high << 4 | digit);
+            high = -1;
+        }
+        if (count != record.size() || high >= 0)
+            Fail(Line(*bytes), "record.bytes", "holds " + std::to_string(count) + " bytes, not the record's 204");
+        if (!CheckFrame(record.data(), record.size()) || record[2] != CmdParameterRecord)
+            Fail(Line(*bytes), "record.bytes", "is not a sound parameter record (its frame check fails)");
+        file.Record = record;
+    }
+
+    TSettingValue ReadSetting(const toml::table &root, const TSetting &setting, std::uint32_t *valueLine)
     {
         const toml::table *table = &root;
         std::uint32_t line = 1;
@@ -201,6 +276,7 @@ private:
         if (!node)
             Fail(line, key, "missing from [" + TablePath(setting.Table) + "]");
 
+        *valueLine = Line(*node);
         TSettingValue value;
         if (setting.Kind == TSettingKind::Switch) {
             if (!node->is_boolean())
@@ -227,7 +303,11 @@ private:
         } else {
             value.push_back(Text(*node, key));
         }
-        if (const auto problem = SettingValueProblem(setting, value))
+        // A logger's own identity and calibration are kept by a template
+        // write as it holds them, whatever a user could type; a write that
+        // asks for them checks them as typed.
+        const TValueOrigin origin = setting.Scope == TSettingScope::Template ? FOrigin : TValueOrigin::Logger;
+        if (const auto problem = SettingValueProblem(setting, value, origin))
             Fail(Line(*node), key, *problem);
         return value;
     }
@@ -248,6 +328,7 @@ private:
     }
 
     const std::string &FFileName;
+    TValueOrigin FOrigin = TValueOrigin::Typed;
 };
 
 } // namespace

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "Frame.h"
 #include "Settings.h"
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,7 +27,19 @@ struct TSettingsFile {
     std::string ReadAt;  // UTC, as 2026-12-08T17:05:00Z
     std::string Program;
     TSettingValues Values;
+    // Where each setting's value stands in the file, in the order of
+    // Settings(); empty for a file not read from text.
+    std::vector<std::uint32_t> Lines;
+    // A backup's record as the logger answered with it, byte for byte, so
+    // that a restore puts back also what no setting shows.
+    std::optional<TFrameBuffer> Record;
 };
+
+// How a file names a setting: "Device Info"."Start Mode".
+std::string SettingKey(const TSetting &Setting);
+// "FILE:LINE: KEY: Problem", where File was read from text; "FILE: KEY: Problem" else.
+std::string SettingMessage(const std::string &FileName, const TSettingsFile &File, std::size_t Setting,
+                           const std::string &Problem);
 
 // "FILE:LINE: KEY: what is wrong", one message for the window and the command line.
 class ESettingsFileError : public std::runtime_error
@@ -34,5 +49,6 @@ public:
 };
 
 std::string WriteSettingsFile(const TSettingsFile &File);
-// FileName only names the file in messages. Throws ESettingsFileError.
+// FileName only names the file in messages. Values are checked as a user may
+// type them, a backup's as a logger may hold them. Throws ESettingsFileError.
 TSettingsFile ReadSettingsFile(std::string_view Text, const std::string &FileName);

@@ -12,14 +12,25 @@
 #include <vector>
 
 // What a write sends and what a read must show afterwards, worked out from
-// the record read before it and a settings file, without any port.
+// the record read before it and the settings asked for, without any port.
+// Verify compares what the logger holds with what was asked, never with a
+// decoding of the frame: whatever is lost between the two would otherwise
+// agree with itself.
 
 // A write that must not go out: the message says why, in the words the
-// window uses for the same failure.
+// window uses for the same failure, and names the setting where one is to blame.
 class EWriteRefused : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EWriteRefused(const std::string &Message, std::optional<std::size_t> Setting = std::nullopt)
+        : std::runtime_error(Message), FSetting(Setting)
+    {
+    }
+    // Its index in Settings(), or none.
+    const std::optional<std::size_t> &Setting() const { return FSetting; }
+
+private:
+    std::optional<std::size_t> FSetting;
 };
 
 // The controls as the window shows them after reading Record.
@@ -27,25 +38,58 @@ TParameterSet LoggerSettings(const TFrameBuffer &Record);
 
 struct TWritePlan {
     // Starts as Record, so that bytes the settings do not select keep what
-    // the logger holds.
+    // the logger holds; identity and calibration outside the scopes written
+    // are the logger's own bytes, never decoded and encoded again.
     TFrameBuffer Frame {};
-    // The settings a read shows once the logger has stored Frame.
-    TSettingValues Expected;
-    // The trip information as the frame counts it, a line break as two.
-    std::size_t TripBytes = 0;
+    // What a read must show once the logger holds what was asked: the
+    // settings asked for in the scopes written, the logger's own elsewhere,
+    // each as a read writes it.
+    TSettingValues Intent;
+    // A restore: the record whose bytes the logger must hold afterwards, as
+    // far as a write carries them.
+    std::optional<TFrameBuffer> RecordBytes;
+    // Identity and calibration kept: their bytes must read back as the
+    // logger held them, which their texts cannot always tell.
+    struct TKept {
+        std::size_t First, End;  // record offsets
+        std::size_t Setting;
+    };
+    std::vector<TKept> Kept;
+    TFrameBuffer Before {};  // the record read before the write
+    // What the user should know of it although nothing stops it.
+    std::vector<std::string> Notes;
 };
 
-// File over Record in Scopes, the window's checks, the computer's clock in
-// the chosen zone, the frame. Throws EWriteRefused with the first failed
-// check's message, or with a text that does not convert.
+// Why a write of File in Scopes must not go out whatever logger it meets, or
+// none: the window's checks on the file's own values (identity and
+// calibration only where they are written), and a list left empty that the
+// write would have to fill with some item.
+std::optional<EWriteRefused> FileWriteRefusal(const TSettingValues &File, TScopes Scopes);
+
+// What looks like a mistake in File although the logger would take it; a
+// write goes on only when the user says so.
+struct TWriteWarning {
+    std::size_t Setting;
+    std::string Message;
+};
+std::vector<TWriteWarning> FileWriteWarnings(const TSettingValues &File);
+
+// File over Record in Scopes, the checks, the computer's clock in the chosen
+// zone, the frame. Throws EWriteRefused.
 TWritePlan PlanWrite(const TFrameBuffer &Record, const TSettingValues &File, TScopes Scopes,
                      std::chrono::system_clock::time_point Utc);
+
+// A backup's record written back whole: every byte the frame carries as the
+// backup holds it, the clock the computer's in the backup's zone. The notes
+// say what a write cannot put back, and what no setting shows.
+TWritePlan PlanRestore(const TFrameBuffer &Record, const TFrameBuffer &Backup,
+                       std::chrono::system_clock::time_point Utc);
 
 // The clock a frame sets, as the logger shows it.
 TClockReading FrameClock(const TFrameBuffer &Frame);
 
-// The settings the frame carries that the record read back does not show as
-// planned, every scope compared: expected as Old, read back as New.
+// What the logger holds other than was asked, in file order: every setting in
+// use, and for a restore every byte the frame carried. Asked as Old, held as New.
 std::vector<TSettingDifference> VerifyWrite(const TWritePlan &Plan, const TFrameBuffer &ReadBack);
 
 struct TDiffResult {
@@ -53,8 +97,7 @@ struct TDiffResult {
     std::optional<std::string> WriteRefusal;      // why a write of the file would stop, if it would
 };
 
-// What a write of File would change, compared as a write's verify compares:
-// on what a read would show, so that "25.3" and "25.30" agree. Where the
-// frame cannot be made, on the values themselves.
+// What a write of File would change, compared as verify compares: on the
+// settings in use as a read shows them, so that "25.3" and "25.30" agree.
 TDiffResult DiffWithLogger(const TFrameBuffer &Record, const TSettingValues &File, TScopes Scopes,
                            std::chrono::system_clock::time_point Utc);

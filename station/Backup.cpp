@@ -1,13 +1,13 @@
 #include "Backup.h"
 
-#include "StationError.h"
+#include "DurableFile.h"
 #include "RecordDecoder.h"
 #include "SettingsFile.h"
 #include "SettingsIo.h"
+#include "StationError.h"
 #include "Verify.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStandardPaths>
 
 namespace {
@@ -21,9 +21,9 @@ bool PlainFileNameChar(char32_t ch)
 [[noreturn]] void Fail(const QString &What, const QString &Problem)
 {
     throw EStationError(TExitStatus::BadInput,
-                    QStringLiteral("cannot keep the backup %1: %2; nothing was written to the logger")
-                        .arg(What, Problem)
-                        .toStdString());
+                        QStringLiteral("cannot keep the backup %1: %2; nothing was written to the logger")
+                            .arg(QDir::toNativeSeparators(What), Problem)
+                            .toStdString());
 }
 
 } // namespace
@@ -44,41 +44,37 @@ QString BackupDirectory(const QString &Dir)
 {
     if (!Dir.isEmpty())
         return Dir;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // Without a home folder the location would be one at the file system's root.
+    if (data.isEmpty() || QDir::homePath() == QDir::rootPath())
+        Fail(QStringLiteral("(no folder)"), QStringLiteral("no home folder is known for the backups; name one with --backup-dir"));
+    return data + QStringLiteral("/backups");
 }
 
 QString SaveBackup(const QString &Dir, const TFrameBuffer &Record, const QString &Port, const QDateTime &Utc,
                    const std::string &Program)
 {
-    if (!QDir(Dir).exists()) {
-        if (!QDir().mkpath(Dir))
-            Fail(Dir, QStringLiteral("the folder cannot be made"));
-        QFile::setPermissions(Dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
+    QString error;
+    if (!MakePrivateFolder(Dir, &error))
+        Fail(Dir, error);
     TSettingsFile backup;
     backup.Kind = TSettingsFileKind::Backup;
     backup.Port = Port.toStdString();
     backup.ReadAt = SettingsTime(Utc);
     backup.Program = Program;
     backup.Values = RecordSettings(Record);
+    backup.Record = Record;
     const std::string text = WriteSettingsFile(backup);
+    const QByteArray bytes(text.data(), qsizetype(text.size()));
 
     const QString name = BackupFileName(SerialNumberText(Record), Utc);
     for (int n = 1; n < 1000; ++n) {
         const QString path = QDir(Dir).filePath(n == 1 ? name : name.chopped(5) + QStringLiteral("-%1.toml").arg(n));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.exists())
-                continue;
-            Fail(path, file.errorString());
+        switch (WriteNewFileDurably(path, bytes, &error)) {
+        case TDurableResult::Written: return path;
+        case TDurableResult::Exists: continue;
+        case TDurableResult::Failed: Fail(path, error);
         }
-        if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
-            || !file.flush()) {
-            const QString problem = file.errorString();
-            file.remove();
-            Fail(path, problem);
-        }
-        return path;
     }
     Fail(QDir(Dir).filePath(name), QStringLiteral("every numbered name is taken"));
 }

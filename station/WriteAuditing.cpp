@@ -64,11 +64,11 @@ TAuditRecord AuditRecordOf(const TFoundLogger &Logger, const TWriteOutcome &Outc
     record.Template = Request.Template;
     record.TemplateSha256 = Request.TemplateSha256;
     if (Outcome.Plan) {
-        record.TimeZone = Value(Outcome.Plan->Expected, "Time Zone");
+        record.TimeZone = Value(Outcome.Plan->Intent, "Time Zone");
         // What the write set, whether or not the logger kept it: Differences
         // says what it did not.
         if (Outcome.Sent())
-            record.Changes = DiffSettings(before, Outcome.Plan->Expected, TScopes::All());
+            record.Changes = DiffSettings(before, Outcome.Plan->Intent, TScopes::All());
     } else {
         record.TimeZone = Value(before, "Time Zone");
     }

@@ -2,6 +2,8 @@
 #include "CtlSupport.h"
 #include "LoggerSeries.h"
 #include "SettingsFile.h"
+#include "TestSupport.h"
+#include "RecordDecoder.h"
 #include "Verify.h"
 
 #include <QCryptographicHash>
@@ -29,6 +31,7 @@ private slots:
     void everyLoggerWrittenOnce_data();
     void everyLoggerWrittenOnce();
     void killedBetweenLoggersTheLogVerifiesAndGoesOn();
+    void newcomerBetweenProbeAndWriteIsALoggerOfItsOwn();
     void refusedBeforeAnything_data();
     void refusedBeforeAnything();
     void recordThatCannotBeAppended_data();
@@ -246,7 +249,7 @@ void TestCtlBatch::everyLoggerWrittenOnce()
         if (!sameCable)
             QCOMPARE(WriteFrames(series[i]), 1u);
         QVERIFY2(run.Out.contains(serial + (fails ? QStringLiteral(" FAILED: verify found")
-                                                  : QStringLiteral(" configured and verified, "))),
+                                                  : QStringLiteral(" configured and verified (clock sent), "))),
                  qPrintable(run.Out));
         const TAuditRecord &r = records[i];
         QCOMPARE(r.SerialNumber, serial);
@@ -305,6 +308,35 @@ void TestCtlBatch::killedBetweenLoggersTheLogVerifiesAndGoesOn()
     QCOMPARE(records[1].Sequence, 2);
     QCOMPARE(records[1].Previous, records[0].Sha256);
     QCOMPARE(RunCtl({QStringLiteral("audit"), QStringLiteral("verify"), log}).Status, 0);
+}
+
+// Another logger takes the cable's place right after the first one answered
+// the batch's probe: the first is not written, and the newcomer is taken as
+// itself, never written with the first one's identity.
+void TestCtlBatch::newcomerBetweenProbeAndWriteIsALoggerOfItsOwn()
+{
+    TLoggerEmulator line("ttyBATCH");
+    QVERIFY(line.Start());
+    TFrameBuffer newcomer = line.ParameterRecord();
+    QVERIFY(SetSerialNumber(newcomer, "B07654321"));
+    PatchBytes(newcomer, "13: E5 D4 C3 B2");
+    SealRecord(newcomer);
+    line.ChangeLoggerAfterAnswers(1, newcomer);
+
+    TBatchProcess batch(Batch({QStringLiteral("--count"), QStringLiteral("1")}));
+    const TCtlRun run = batch.Finish(60000);
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    QVERIFY2(run.Out.startsWith(QStringLiteral("A05123456 was replaced on ttyBATCH by B07654321 (device ID E5D4C3B2) "
+                                               "before it was written: not written\n")),
+             qPrintable(run.Out));
+    QVERIFY2(run.Out.contains(QStringLiteral("B07654321 configured and verified")), qPrintable(run.Out));
+    QCOMPARE(WriteFrames(line), 1u);
+    const TFrameBuffer record = line.ParameterRecord();
+    QCOMPARE(SerialNumberText(record), std::string("B07654321"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(record.data()) + 13, 4), QByteArray("\xE5\xD4\xC3\xB2"));
+    const std::vector<TAuditRecord> records = Records(Path(QStringLiteral("audit.jsonl")));
+    QCOMPARE(records.size(), 1u);
+    QCOMPARE(records[0].SerialNumber, QStringLiteral("B07654321"));
 }
 
 void TestCtlBatch::refusedBeforeAnything_data()

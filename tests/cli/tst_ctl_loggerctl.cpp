@@ -1,6 +1,7 @@
 #include "CheckCases.h"
 #include "ControlTable.h"
 #include "CtlSupport.h"
+#include "LoggerRecord.h"
 #include "ParameterLayout.h"
 #include "RecordDecoder.h"
 #include "SettingsFile.h"
@@ -35,6 +36,8 @@ private slots:
     void badFileSendsNothing();
     void verifyCatchesWhatTheLoggerDidNotKeep_data();
     void verifyCatchesWhatTheLoggerDidNotKeep();
+    void anotherLoggerBetweenReadAndWriteIsNotWritten();
+    void templateKeepsBytesThatTextCannotGive();
     void unacknowledgedWriteFails();
     void restorePutsTheBackupBack();
 
@@ -63,6 +66,9 @@ const std::pair<const char *, const char *> Edits[] = {
     {"\"Time Zone\" = \"UTC+08:00\"", "\"Time Zone\" = \"UTC-03:30\""},
     {"\"Temperature/Humidity\" = \"8.00\"", "\"Temperature/Humidity\" = \"9.25\""},
     {"text = \"Cold chain shipment\"", "text = \"Batch 7\\nline two, \\u00B0C\""},
+    {"\"Password Startup\" = \"Disable\"", "\"Password Startup\" = \"Enable\""},
+    {"Password = \"\"", "Password = \"Ab12cd\""},
+    {"text = \"Cold chain shipment\"", "text = \"Batch 7, kept between 2 and 8 degrees from door to door\""},
 };
 
 QByteArray Edited(QByteArray text, std::initializer_list<std::pair<const char *, const char *>> edits)
@@ -101,18 +107,23 @@ std::chrono::sys_seconds ClockOf(const TClockReading &r)
     return sys_days(year{r.Year} / r.Month / r.Day) + hours(r.Hour) + minutes(r.Minute) + seconds(r.Second);
 }
 
-// The frame the core encodes from File over Record, with the clock left as
-// Clock's: what the emulator must have received.
-TFrameBuffer ExpectedFrame(const TFrameBuffer &Record, const TSettingValues &File, const TFrameBuffer &Clock)
+// The bytes the five edits above must set in the frame, written out: the
+// minutes of the interval, the stop mode, the zone, Temperature H1 in
+// single alarm, the trip text with its CR LF and its degree sign.
+const char *const EditedBytes = "18: 0F; 22: 10; 34: 01 03 1E; 167: 00 09 19; "
+                                "58: 42 61 74 63 68 20 37 0D 0A 6C 69 6E 65 20 74 77 6F 2C 20 B0 43 00";
+
+// The frame a logger holding Record must have been sent for the edits: the
+// record's own bytes where the frame shares them, the edits over them.
+TFrameBuffer ExpectedFrame(const TFrameBuffer &Record, const TFrameBuffer &Sent)
 {
-    TParameterSet set;
-    set.SetText(Ctl::edtSerialNumber, SerialNumberText(Record));
-    DecodeParameterRecord(Record, set, ".");
-    ApplySettings(set, File, TScopes{}, ".");
-    SetSystemTime(set, ZoneClock(std::chrono::system_clock::now(), UtcZoneIndex));
     TFrameBuffer frame = Record;
-    EncodeWriteFrame(frame, set, ".");
-    std::copy_n(Clock.begin() + Offset::SystemTime, 6, frame.begin() + Offset::SystemTime);
+    frame[2] = CmdParameterWrite;
+    frame[3] = WriteFrameDataCount;
+    // Where the record holds its trip text the frame holds the clock, then the text.
+    std::copy_n(Sent.begin() + Offset::SystemTime, 6, frame.begin() + Offset::SystemTime);
+    std::fill_n(frame.begin() + Offset::WriteTripInfo, Offset::WriteTripInfoLength, 0);
+    PatchBytes(frame, EditedBytes);
     SealFrame(frame);
     return frame;
 }
@@ -174,12 +185,16 @@ void TestLoggerctl::roundTrip()
     const auto end = std::chrono::system_clock::now();
     QVERIFY2(write.Status == 0, qPrintable(write.Err));
     QVERIFY2(write.Err.startsWith(QLatin1String("wrote ")) && write.Err.count(u'\n') == 1, qPrintable(write.Err));
+    // The record has no clock: what was sent of it is not claimed as verified.
+    QVERIFY2(write.Err.contains(QLatin1String("the clock was sent, but a logger cannot report its clock")),
+             qPrintable(write.Err));
 
     const auto blocks = logger->ReceivedFrames();
-    QCOMPARE(blocks.size(), 4u);  // two probes, the frame, the read-back's probe
-    QVERIFY(IsWriteFrame(blocks[2]));
-    const TFrameBuffer sent = ToFrame(blocks[2]);
-    QCOMPARE(sent, ExpectedFrame(before, file.Values, sent));
+    // Three probes (read, find, the same logger again), the frame, the read-back's probe.
+    QCOMPARE(blocks.size(), 5u);
+    QVERIFY(IsWriteFrame(blocks[3]));
+    const TFrameBuffer sent = ToFrame(blocks[3]);
+    QCOMPARE(sent, ExpectedFrame(before, sent));
     // The computer's clock in the file's zone, UTC-03:30.
     const int zone = UtcZoneIndex - 7;
     QVERIFY(ClockOf(sent) >= ClockOf(ZoneClock(start, zone)) - std::chrono::seconds(1));
@@ -201,14 +216,19 @@ void TestLoggerctl::checksStopTheWriteWithTheWindowsMessage()
         file.Values = CaptureSettings(window, ".");
         const QString path = WriteText(QStringLiteral("check.toml"), QByteArray::fromStdString(WriteSettingsFile(file)));
         const std::size_t writes = WriteFrames(*logger);
+        const std::size_t received = logger->ReceivedFrames().size();
 
         const TCtlRun run = RunCtl(Write(path, Port) + QStringList{QStringLiteral("--with-identity"),
                                                                  QStringLiteral("--with-calibration")});
         const QByteArray name = row.Name;
         if (row.Message) {
+            // Before any port is opened, naming the file, the line and the key.
             QVERIFY2(run.Status == 2, name + ": " + run.Err.toUtf8());
-            QVERIFY2(run.Err == QString::fromUtf8(row.Message) + QLatin1Char('\n'), name + ": " + run.Err.toUtf8());
-            QVERIFY2(WriteFrames(*logger) == writes, name);
+            QVERIFY2(run.Err.startsWith(path + QLatin1Char(':')), name + ": " + run.Err.toUtf8());
+            const char *message = row.FileMessage ? row.FileMessage : row.Message;
+            QVERIFY2(run.Err.endsWith(QStringLiteral(": ") + QString::fromUtf8(message) + QLatin1Char('\n')),
+                     name + ": " + run.Err.toUtf8());
+            QVERIFY2(logger->ReceivedFrames().size() == received, name);
         } else {
             QVERIFY2(run.Status == 0, name + ": " + run.Err.toUtf8());
             QVERIFY2(WriteFrames(*logger) == writes + 1, name);
@@ -216,40 +236,93 @@ void TestLoggerctl::checksStopTheWriteWithTheWindowsMessage()
     }
 }
 
+// One table of what is refused before anything is sent: each row edits a
+// file read from the logger, and must end with status 2, one message that
+// names the file, the line and the key, no backup and no byte to the logger.
 void TestLoggerctl::badFileSendsNothing_data()
 {
-    QTest::addColumn<QString>("from");    // "<file>": the file itself is the fault
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("marker");  // the line the message names holds it; empty: no line
+    QTest::addColumn<QStringList>("edits");   // from, to, ...; "<file>", path: the file itself is the fault
+    QTest::addColumn<QStringList>("options"); // beyond write FILE --port --backup-dir
+    QTest::addColumn<QString>("marker");      // the line the message names holds it; empty: no line
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("unknown key") << "\"Start Mode\" =" << "\"Start Mod\" = \"Timing\"\n\"Start Mode\" ="
-                                 << "\"Start Mod\"" << "\"Device Info\".\"Start Mod\": unknown key in [\"Device Info\"]";
-    QTest::newRow("missing key") << "\"Service Life\" = \"365\"  # days\n" << "" << "[\"Device Info\"]"
-                                 << "\"Device Info\".\"Service Life\": missing from [\"Device Info\"]";
-    QTest::newRow("value outside its list") << "\"Start Mode\" = \"Right Now\"" << "\"Start Mode\" = \"Later\""
-                                            << "\"Later\""
+    QTest::newRow("unknown key") << QStringList{"\"Start Mode\" =", "\"Start Mod\" = \"Timing\"\n\"Start Mode\" ="}
+                                 << QStringList{} << "\"Start Mod\""
+                                 << "\"Device Info\".\"Start Mod\": unknown key in [\"Device Info\"]";
+    QTest::newRow("missing key") << QStringList{"\"Service Life\" = \"365\"  # days\n", ""} << QStringList{}
+                                 << "[\"Device Info\"]" << "\"Device Info\".\"Service Life\": missing from [\"Device Info\"]";
+    QTest::newRow("value outside its list") << QStringList{"\"Start Mode\" = \"Right Now\"", "\"Start Mode\" = \"Later\""}
+                                            << QStringList{} << "\"Later\""
                                             << "\"Start Mode\": \"Later\" is not one of \"Right Now\", \"Delayed\", \"Timing\"";
-    QTest::newRow("value outside its range") << "\"365\"" << "\"65536\"" << "65536"
-                                             << "\"Service Life\": \"65536\" is not a number of days from 0 to 65535";
-    QTest::newRow("a value of the wrong type") << "\"365\"" << "365" << "365" << "\"Service Life\": is not a text in quotes";
-    QTest::newRow("a character the logger cannot store") << "\"Cold chain shipment\"" << "\"Cold chain \\u20AC\""
-                                                          << "Cold chain" << "the logger stores only characters";
-    QTest::newRow("broken file") << "\"Start Mode\" = \"Right Now\"" << "\"Start Mode\" = \"Right Now" << "\"Start Mode\""
-                                 << "not a TOML file";
+    QTest::newRow("five digits of service life") << QStringList{"\"365\"", "\"65535\""} << QStringList{} << "65535"
+        << "\"Service Life\": \"65535\" is not a number of up to 4 digits, as the window takes it";
+    QTest::newRow("a value of the wrong type") << QStringList{"\"365\"", "365"} << QStringList{} << "365"
+                                               << "\"Service Life\": is not a text in quotes";
+    QTest::newRow("a character the logger cannot store")
+        << QStringList{"\"Cold chain shipment\"", "\"Cold chain \\u20AC\""} << QStringList{} << "Cold chain"
+        << "the logger stores only characters";
+    QTest::newRow("broken file") << QStringList{"\"Start Mode\" = \"Right Now\"", "\"Start Mode\" = \"Right Now"}
+                                 << QStringList{} << "\"Start Mode\"" << "not a TOML file";
     // toml++ 3.3.0 ran into a branch it declares unreachable here.
-    QTest::newRow("a letter right after a value") << "\"Start Mode\" = \"Right Now\"" << "\"Start Mode\" = \"Right Now\"\u00E9"
-                                                  << "\"Start Mode\"" << "saw '\u00E9'";
-    QTest::newRow("newer format") << "format = 1" << "format = 2" << "format = 2"
+    QTest::newRow("a letter right after a value")
+        << QStringList{"\"Start Mode\" = \"Right Now\"", "\"Start Mode\" = \"Right Now\"\u00E9"} << QStringList{}
+        << "\"Start Mode\"" << "saw '\u00E9'";
+    QTest::newRow("newer format") << QStringList{"format = 1", "format = 2"} << QStringList{} << "format = 2"
                                   << "format: format 2 is newer than this loggercfg reads (format 1)";
-    QTest::newRow("no such file") << "<file>" << "missing" << "" << "No such file or directory";
-    QTest::newRow("a device that never ends") << "<file>" << "/dev/zero" << "" << "larger than 1 MiB";
+    QTest::newRow("no such file") << QStringList{"<file>", "missing"} << QStringList{} << ""
+                                  << "No such file or directory";
+    QTest::newRow("a device that never ends") << QStringList{"<file>", "/dev/zero"} << QStringList{} << ""
+                                              << "larger than 1 MiB";
+    // What the logger cannot hold as written.
+    QTest::newRow("multiple alarm with H3, H2 and L2 off")
+        << QStringList{"Alarm = \"Single Alarm\"", "Alarm = \"Multiple Alarm\"",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature H3:Over\"]\non = true",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature H3:Over\"]\non = false",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature H2:Over\"]\non = true",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature H2:Over\"]\non = false",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature L2:Below\"]\non = true",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature L2:Below\"]\non = false",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Humidity H1:Over\"]\non = true",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Humidity H1:Over\"]\non = false",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Humidity L1:Below\"]\non = true",
+                       "[\"Alarm Setting\".\"Multiple Alarm\".\"Humidity L1:Below\"]\non = false",
+                       "\"Temperature/Humidity\" = \"\"  # at most 99.99 in multiple alarm\n\"Alarm Mode\" = \"Single\"  "
+                       "# Single, Cumulative\n\"Alarm Delay\" = { H = \"0\", M = \"0\", S = \"0\" }\n\n[\"Alarm "
+                       "Setting\".\"Multiple Alarm\".\"Temperature L1",
+                       "\"Temperature/Humidity\" = \"25.50\"\n\"Alarm Mode\" = \"Single\"\n\"Alarm Delay\" = { H = "
+                       "\"0\", M = \"0\", S = \"0\" }\n\n[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature L1",
+                       "\"Temperature/Humidity\" = \"\"  # at most 99.99 in multiple alarm\n\"Alarm Mode\" = \"Single\"  "
+                       "# Single, Cumulative\n\"Alarm Delay\" = { H = \"0\", M = \"0\", S = \"0\" }\n\n[\"Alarm "
+                       "Setting\".\"Multiple Alarm\".\"Temperature L2",
+                       "\"Temperature/Humidity\" = \"2.00\"\n\"Alarm Mode\" = \"Single\"\n\"Alarm Delay\" = { H = "
+                       "\"0\", M = \"0\", S = \"0\" }\n\n[\"Alarm Setting\".\"Multiple Alarm\".\"Temperature L2"}
+        << QStringList{} << "on = false"
+        << "\"Alarm Setting\".\"Multiple Alarm\".\"Temperature H3:Over\".on: Multiple Alarm needs Temperature H3, H2 "
+           "or L2 switched on: with all three off the logger reads the setting back as Single Alarm";
+    QTest::newRow("an alarm mode left empty") << QStringList{"\"Alarm Mode\" = \"Single\"", "\"Alarm Mode\" = \"\""}
+                                              << QStringList{} << "\"Alarm Mode\" = \"\""
+                                              << "\"Alarm Mode\": is left empty, and a write would store some item";
+    QTest::newRow("trip information longer than a write carries")
+        << QStringList{"text = \"Cold chain shipment\"", "text = \"" + QString(92, u'x') + "\\nx\""} << QStringList{}
+        << "text = " << "is 95 bytes long (a line break counts two); a write carries 94";
+    QTest::newRow("a threshold beyond its byte") << QStringList{"\"8.00\"", "\"300\""} << QStringList{} << "\"300\""
+                                                 << "is outside -255.99 to 255.99";
+    QTest::newRow("a serial number the window would not take")
+        << QStringList{"\"A05123456\"", "\"A-1234567\""} << QStringList{"--with-identity"} << "A-1234567"
+        << "identity.\"Serial Number\": \"A-1234567\" is not a letter or a digit followed by digits";
+    QTest::newRow("a start time that does not exist")
+        << QStringList{"\"Start Mode\" = \"Right Now\"", "\"Start Mode\" = \"Timing\"", "D = \"1\", H", "D = \"30\", H",
+                       "M = \"1\", D", "M = \"2\", D"}
+        << QStringList{} << "Y = \"2018\"" << "\"Device Info\".\"Start Time\": The Start Time 2018-02-30 does not exist";
+    QTest::newRow("a low limit above its high one, without --yes")
+        << QStringList{"\"2.00\"", "\"9.00\""} << QStringList{} << ""
+        << "looks mistaken (see above); nothing was written: check it, or write it as it stands with --yes";
 }
 
 void TestLoggerctl::badFileSendsNothing()
 {
-    QFETCH(QString, from);
-    QFETCH(QString, to);
+    QFETCH(QStringList, edits);
+    QFETCH(QStringList, options);
     QFETCH(QString, marker);
     QFETCH(QString, message);
 
@@ -258,29 +331,33 @@ void TestLoggerctl::badFileSendsNothing()
     good.Values = RecordSettings(logger->ParameterRecord());
     QString text = QString::fromStdString(WriteSettingsFile(good));
     QString path;
-    if (from == QLatin1String("<file>")) {
-        path = to.startsWith(u'/') ? to : Path(to);
+    if (edits.first() == QLatin1String("<file>")) {
+        path = edits[1].startsWith(u'/') ? edits[1] : Path(edits[1]);
     } else {
-        QVERIFY2(text.contains(from), qPrintable(from));
-        text.replace(text.indexOf(from), from.size(), to);
+        for (qsizetype e = 0; e + 1 < edits.size(); e += 2) {
+            QVERIFY2(text.contains(edits[e]), qPrintable(edits[e]));
+            text.replace(text.indexOf(edits[e]), edits[e].size(), edits[e + 1]);
+        }
         path = WriteText(QStringLiteral("bad.toml"), text.toUtf8());
     }
 
-    const TCtlRun run = RunCtl(Write(path, Port));
+    const TCtlRun run = RunCtl(Write(path, Port) + options);
     QCOMPARE(run.Status, 2);
-    QString where = path + QStringLiteral(": ");
+    QString where = path;
     if (!marker.isEmpty()) {
         const qsizetype at = text.indexOf(marker);
         QVERIFY(at >= 0);
         where = QStringLiteral("%1:%2: ").arg(path).arg(text.left(at).count(u'\n') + 1);
     }
-    QVERIFY2(run.Err.startsWith(where), qPrintable(run.Err));
-    QVERIFY2(run.Err.contains(message), qPrintable(run.Err));
-    QCOMPARE(run.Err.count(u'\n'), 1);
+    const QString last = run.Err.section(u'\n', -2, -2);
+    QVERIFY2(last.startsWith(where), qPrintable(run.Err));
+    QVERIFY2(last.contains(message), qPrintable(run.Err));
     QVERIFY(logger->ReceivedFrames().empty());
     QVERIFY(Backups().isEmpty());
 }
 
+// One table of loggers that acknowledge a write and then hold something
+// else: verify names each setting that differs from what the file asked for.
 void TestLoggerctl::verifyCatchesWhatTheLoggerDidNotKeep_data()
 {
     QTest::addColumn<TFaultMode>("fault");
@@ -288,18 +365,35 @@ void TestLoggerctl::verifyCatchesWhatTheLoggerDidNotKeep_data()
     QTest::addColumn<QStringList>("said");
     QTest::addColumn<QStringList>("unsaid");
 
+    const QString failed = QStringLiteral("verify failed: the logger A05123456 (device ID 1A2B3C4D) on ttyE2E_CTL holds");
     QTest::newRow("kept as sent") << TFaultMode::None << 0 << QStringList{"verified every setting"}
-                                  << QStringList{"expected"};
+                                  << QStringList{"asked"};
     QTest::newRow("one byte stored wrong")
         << TFaultMode::WrongByte << 1
-        << QStringList{"Log Interval: expected { H = \"0\", M = \"15\", S = \"0\" }, read back { H = \"0\", M = \"16\", S = \"0\" }",
-                       "verify failed: the logger A05123456 on ttyE2E_CTL holds 1 setting(s) other than written"}
+        << QStringList{"Log Interval: asked { H = \"0\", M = \"15\", S = \"0\" }, the logger holds { H = \"0\", M = \"16\", "
+                       "S = \"0\" }",
+                       failed + " 1 setting(s) other than asked"}
         << QStringList{"Trip Information", "Stop Mode"};
     QTest::newRow("acknowledged but not stored")
         << TFaultMode::NotStored << 1
-        << QStringList{"Log Interval: expected", "Trip Information: expected \"Batch 7\\nline two, °C\", read back \"Cold chain shipment\"",
-                       "Stop Mode: expected", "holds 5 setting(s) other than written"}
+        << QStringList{"Log Interval: asked", "Trip Information: asked \"Batch 7, kept between 2 and 8 degrees from door "
+                                              "to door\", the logger holds \"Cold chain shipment\"",
+                       "Stop Mode: asked", "Password: asked", failed}
         << QStringList{"Start Mode", "Serial Number"};
+    QTest::newRow("the trip text cut")
+        << TFaultMode::CutTrip << 1
+        << QStringList{"Trip Information: asked \"Batch 7, kept between 2 and 8 degrees from door to door\", the logger "
+                       "holds \"Batch 7, kept between 2 and 8 degrees fr\""}
+        << QStringList{"Log Interval"};
+    QTest::newRow("the password dropped") << TFaultMode::DropPassword << 1
+                                          << QStringList{"Password: asked \"Ab12cd\", the logger holds \"\\u0000"}
+                                          << QStringList{"Log Interval"};
+    QTest::newRow("its identity changed") << TFaultMode::WrongIdentity << 1
+                                          << QStringList{"Device ID: asked \"1A2B3C4D\", the logger holds \"1A2B3C4E\""}
+                                          << QStringList{"Log Interval"};
+    QTest::newRow("its calibration changed")
+        << TFaultMode::WrongCalibration << 1
+        << QStringList{"Calibration Temperature: asked \"0.00\", the logger holds \"0.01\""} << QStringList{"Log Interval"};
 }
 
 void TestLoggerctl::verifyCatchesWhatTheLoggerDidNotKeep()
@@ -313,7 +407,7 @@ void TestLoggerctl::verifyCatchesWhatTheLoggerDidNotKeep()
     TSettingsFile file;
     file.Values = RecordSettings(logger->ParameterRecord());
     const QByteArray text = Edited(QByteArray::fromStdString(WriteSettingsFile(file)),
-                                   {Edits[0], Edits[1], Edits[2], Edits[3], Edits[4]});
+                                   {Edits[0], Edits[1], Edits[2], Edits[3], Edits[7], Edits[5], Edits[6]});
     const TCtlRun run = RunCtl(Write(WriteText(QStringLiteral("edited.toml"), text), Port));
     QCOMPARE(run.Status, status);
     for (const QString &text : said)
@@ -322,6 +416,50 @@ void TestLoggerctl::verifyCatchesWhatTheLoggerDidNotKeep()
         QVERIFY2(!run.Err.contains(text), qPrintable(run.Err));
     QCOMPARE(Backups().size(), 1);
     QVERIFY2(run.Err.contains(Backups().first()), qPrintable(run.Err));
+}
+
+// A logger changed on a cable that stays plugged in, right after the first
+// one answered: the newcomer is sent nothing, not another's identity above all.
+void TestLoggerctl::anotherLoggerBetweenReadAndWriteIsNotWritten()
+{
+    auto logger = StartLogger(Port);
+    TFrameBuffer newcomer = logger->ParameterRecord();
+    QVERIFY(SetSerialNumber(newcomer, "B07654321"));
+    PatchBytes(newcomer, "13: E5 D4 C3 B2");
+    SealRecord(newcomer);
+    logger->ChangeLoggerAfterAnswers(1, newcomer);
+    TSettingsFile file;
+    file.Values = RecordSettings(logger->ParameterRecord());
+    const QString path = WriteText(QStringLiteral("edited.toml"),
+                                   Edited(QByteArray::fromStdString(WriteSettingsFile(file)), {Edits[0]}));
+    const TCtlRun run = RunCtl(Write(path, Port));
+    QCOMPARE(run.Status, 1);
+    QCOMPARE(run.Err, QStringLiteral("another logger answers on %1: B07654321 (device ID E5D4C3B2), where A05123456 "
+                                     "(device ID 1A2B3C4D) was read; nothing was written\n")
+                          .arg(Port));
+    QCOMPARE(WriteFrames(*logger), 0u);
+    QVERIFY(logger->ParameterRecord() == newcomer);
+}
+
+// A calibration stored as hundredths byte 150 reads as "0.150" and would be
+// written back as 0.15: a template keeps the logger's bytes instead.
+void TestLoggerctl::templateKeepsBytesThatTextCannotGive()
+{
+    auto logger = StartLogger(Port);
+    TFrameBuffer odd = logger->ParameterRecord();
+    PatchBytes(odd, "40: 96");
+    SealRecord(odd);
+    logger->SetParameterRecord(odd);
+    TSettingsFile file;
+    file.Values = RecordSettings(logger->ParameterRecord());
+    const QString path = WriteText(QStringLiteral("edited.toml"),
+                                   Edited(QByteArray::fromStdString(WriteSettingsFile(file)), {Edits[0]}));
+    const TCtlRun run = RunCtl(Write(path, Port));
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    const auto blocks = logger->ReceivedFrames();
+    QVERIFY(IsWriteFrame(blocks.at(2)));
+    QCOMPARE(blocks[2][40], std::uint8_t(150));
+    QCOMPARE(logger->ParameterRecord()[40], std::uint8_t(150));
 }
 
 // The logger goes quiet between the read and the write: the write is not
@@ -336,16 +474,20 @@ void TestLoggerctl::unacknowledgedWriteFails()
     QProcess process;
     process.start(QStringLiteral(LOGGERCTL), Write(path, Port));
     QVERIFY(process.waitForStarted());
-    // The write follows the probe's answer by more than 300 ms.
+    // The write follows the second probe's answer, the one that finds the same
+    // logger again, by more than 300 ms; that answer is on its way already.
     QElapsedTimer clock;
     clock.start();
-    while (logger->ReceivedFrames().empty() && clock.elapsed() < 10000)
+    while (logger->ReceivedFrames().size() < 2 && clock.elapsed() < 10000)
         QTest::qWait(5);
     logger->SetFaultMode(TFaultMode::Silent);
     QVERIFY(process.waitForFinished(20000));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QCOMPARE(process.exitCode(), 1);
-    QVERIFY2(err.startsWith(QStringLiteral("the logger on %1 did not acknowledge the write").arg(Port)), qPrintable(err));
+    QVERIFY2(err.startsWith(QStringLiteral("the logger on %1 did not acknowledge the write; it may hold the new settings "
+                                           "or the old ones: read it to see which")
+                                .arg(Port)),
+             qPrintable(err));
     QCOMPARE(WriteFrames(*logger), 1u);
     QCOMPARE(Backups().size(), 1);
 }
@@ -353,11 +495,18 @@ void TestLoggerctl::unacknowledgedWriteFails()
 void TestLoggerctl::restorePutsTheBackupBack()
 {
     auto logger = StartLogger(Port);
-    const TSettingValues original = RecordSettings(logger->ParameterRecord());
+    // A reserved byte that no setting shows, which a write with its identity clears.
+    TFrameBuffer held = logger->ParameterRecord();
+    PatchBytes(held, "12: 07");
+    SealRecord(held);
+    logger->SetParameterRecord(held);
+    const TSettingValues original = RecordSettings(held);
     TSettingsFile file;
     file.Values = original;
     const QByteArray text = QByteArray::fromStdString(WriteSettingsFile(file));
-    QCOMPARE(RunCtl(Write(WriteText(QStringLiteral("edited.toml"), Edited(text, {Edits[0]})), Port)).Status, 0);
+    const QString edited = WriteText(QStringLiteral("edited.toml"), Edited(text, {Edits[0]}));
+    QCOMPARE(RunCtl(Write(edited, Port) << QStringLiteral("--with-identity")).Status, 0);
+    QCOMPARE(logger->ParameterRecord()[12], std::uint8_t(0));
     QCOMPARE(Backups().size(), 1);
     const QString backup = QDir(Path(QStringLiteral("backups"))).filePath(Backups().first());
 
@@ -371,16 +520,32 @@ void TestLoggerctl::restorePutsTheBackupBack()
                                  QStringLiteral("--backup-dir"), Path(QStringLiteral("backups"))};
     run = RunCtl(restore);
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
-    QCOMPARE(RecordSettings(logger->ParameterRecord()), original);
+    QVERIFY2(run.Err.contains(QLatin1String("note: the backup puts back bytes that no setting shows, at record offsets 12")),
+             qPrintable(run.Err));
+    QVERIFY(logger->ParameterRecord() == held);
     QCOMPARE(Backups().size(), 2);
     run = RunCtl(diff);
     QCOMPARE(run.Status, 0);
     QCOMPARE(run.Out, QString());
 
+    // A settings file is no backup: restore refuses it before any port is opened.
+    const std::size_t received = logger->ReceivedFrames().size();
+    run = RunCtl(QStringList{restore}.replaceInStrings(backup, edited));
+    QCOMPARE(run.Status, 2);
+    QCOMPARE(run.Err, QStringLiteral("%1 is a settings file, not a backup: restore takes only backups; write it with "
+                                     "loggerctl write %1\n")
+                          .arg(edited));
+    QCOMPARE(logger->ReceivedFrames().size(), received);
+
     // A backup of another logger is refused before anything is sent...
-    QFile own(backup);
-    QVERIFY(own.open(QIODevice::ReadOnly));
-    const QString other = WriteText(QStringLiteral("other.toml"), own.readAll().replace("A05123456", "B07654321"));
+    TFrameBuffer otherRecord = held;
+    QVERIFY(SetSerialNumber(otherRecord, "B07654321"));
+    SealRecord(otherRecord);
+    TSettingsFile otherBackup;
+    otherBackup.Kind = TSettingsFileKind::Backup;
+    otherBackup.Values = RecordSettings(otherRecord);
+    otherBackup.Record = otherRecord;
+    const QString other = WriteText(QStringLiteral("other.toml"), QByteArray::fromStdString(WriteSettingsFile(otherBackup)));
     const std::size_t writes = WriteFrames(*logger);
     run = RunCtl(QStringList{restore}.replaceInStrings(backup, other));
     QCOMPARE(run.Status, 2);

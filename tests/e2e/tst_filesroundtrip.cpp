@@ -83,7 +83,7 @@ void TestFilesRoundTrip::windowFileLoggerFile()
     w.Get<QComboBox>(QStringLiteral("cbbStopMode"))->setCurrentIndex(1);
     w.Get<QComboBox>(QStringLiteral("cbbPasswordStartup"))->setCurrentIndex(1);
     w.Get<QLineEdit>(QStringLiteral("edtPassword"))->setText(QStringLiteral("Zz9Yy8"));
-    w.Get<QLineEdit>(QStringLiteral("edtSingleH1"))->setText(QStringLiteral("-12") + decimal + QStringLiteral("50"));
+    w.Get<QLineEdit>(QStringLiteral("edtSingleL1"))->setText(QStringLiteral("-12") + decimal + QStringLiteral("50"));
     w.Get<QComboBox>(QStringLiteral("cbbSingleL1"))->setCurrentIndex(1);
 
     w.Click("imgSave");

@@ -3,6 +3,7 @@
 #include "LoggerRecord.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QElapsedTimer>
 
@@ -228,6 +229,7 @@ private slots:
         w.Get<QLineEdit>(QStringLiteral("edtSerialNumber"))->setText(QStringLiteral("A05123456"));
         w.Get<QLineEdit>(QStringLiteral("edtDeviceID"))->setText(QStringLiteral("0A1B2C3D"));
         w.Get<QLineEdit>(QStringLiteral("edtServiceLife"))->setText(QStringLiteral("365"));
+        w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->setCurrentIndex(5);
         w.Click("imgSave");
         QCOMPARE(w.Prompts, QStringList{QStringLiteral("Can't Open the Port")});
         QCOMPARE(w.LastLook(), QCoreApplication::applicationName() + QStringLiteral(", critical"));

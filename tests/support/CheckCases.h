@@ -14,11 +14,15 @@ struct TCheckCase {
     // The control the window sends the user to; nullptr: none, as it cannot
     // take the focus (disabled, or never on screen like the multiple-alarm rows).
     const char *Focus;
+    // What a settings file of these values is refused for, where that comes
+    // before the window's check: a value no user could have typed there.
+    const char *FileMessage = nullptr;
 };
 
 inline const std::vector<TCheckCase> &CheckCases()
 {
-#define VALID "edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365;"
+// A log interval too, so that a row that passes looks like nothing mistaken.
+#define VALID "edtSerialNumber=A05123456; edtDeviceID=0a1b2c3d; edtServiceLife=365; cbbLogIntervalM=5;"
     static const std::vector<TCheckCase> cases = {
         {"fresh window", "", "The Serial Number can not be empty and the Serial Number length is 9", "edtSerialNumber"},
         {"serial number of 8", "edtSerialNumber=A5123456",
@@ -30,7 +34,8 @@ inline const std::vector<TCheckCase> &CheckCases()
          "The Service Life can not be empty", "edtServiceLife"},
         {"device id of 7", "edtSerialNumber=A05123456; edtDeviceID=0A1B2C3",
          "The Device ID can not be empty and the Device ID length is 8", "edtDeviceID"},
-        {"blank service life", VALID "edtServiceLife=  \t ", "The Service Life can not be empty", "edtServiceLife"},
+        {"blank service life", VALID "edtServiceLife=  \t ", "The Service Life can not be empty", "edtServiceLife",
+         "\"  \\u0009 \" is not a number of up to 4 digits, as the window takes it"},
         {"calibration is disabled: message, no focus", VALID "edtCalibrationTemp= - ",
          "The Calibration Temperature can not be empty", nullptr},
         {"blank calibration humidity", VALID "edtCalibrationHumidity=", "The Calibration Humidity can not be empty",
@@ -50,15 +55,16 @@ inline const std::vector<TCheckCase> &CheckCases()
                "chkHumidityH1=off; chkHumidityL1=off",
          "The Temperature H1 can not be empty", nullptr},
         {"multiple: panel order, L1 before L2",
-         VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3",
+         VALID "rbMultipleAlarm=on; edtTemperatureH3=3; edtTemperatureH2=2; edtTemperatureH1=1",
          "The Temperature L1 can not be empty", nullptr},
         {"multiple: all filled",
-         VALID "rbMultipleAlarm=on; edtTemperatureH3=1; edtTemperatureH2=2; edtTemperatureH1=3; edtTemperatureL1=-4; "
+         VALID "rbMultipleAlarm=on; edtTemperatureH3=3; edtTemperatureH2=2; edtTemperatureH1=1; edtTemperatureL1=-4; "
                "edtTemperatureL2=-5; edtHumidityH1=80; edtHumidityL1=20",
          nullptr, nullptr},
         {"single: H1 reported first", VALID "rbSingleAlarm=on", "The Temperature H1 can not be empty", "edtSingleH1"},
         {"single: lone minus", VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1= -",
-         "The Temperature L1 can not be empty", "edtSingleL1"},
+         "The Temperature L1 can not be empty", "edtSingleL1",
+         "\" -\" is not a number such as 25.30 or -2.5, as the window takes it"},
         {"single: humidity rows share the messages",
          VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1=1; edtSingleHumidityH1=90",
          "The Humidity L1 can not be empty", "edtSingleHumidityL1"},

@@ -153,9 +153,9 @@ private slots:
         QVERIFY2(batch.Status == 0, qPrintable(batch.Err + QString::fromUtf8(batch.Out)));
         const QString out = QString::fromUtf8(batch.Out);
         for (const char *serial : {"A05123456", "A05123457", "A05123458"})
-            QVERIFY2(out.contains(QStringLiteral("%1 configured and verified, ").arg(QLatin1String(serial))),
+            QVERIFY2(out.contains(QStringLiteral("%1 configured and verified (clock sent), ").arg(QLatin1String(serial))),
                      qPrintable(out));
-        QCOMPARE(out.count(QStringLiteral(" configured and verified, ")), 3);
+        QCOMPARE(out.count(QStringLiteral(" configured and verified (clock sent), ")), 3);
         QVERIFY2(out.contains(QStringLiteral("batch ended: 3 configured, 0 failed")), qPrintable(out));
 
         int frames = 0;
