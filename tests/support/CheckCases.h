@@ -65,6 +65,19 @@ inline const std::vector<TCheckCase> &CheckCases()
         {"single: lone minus", VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1= -",
          "The Temperature L1 can not be empty", "edtSingleL1",
          "\" -\" is not a number such as 25.30 or -2.5, as the window takes it"},
+        // What the logger cannot hold as the window shows it: refused, nothing sent.
+        {"a threshold beyond its byte",
+         VALID "rbSingleAlarm=on; edtSingleH1=300; edtSingleL1=2; edtSingleHumidityH1=80; edtSingleHumidityL1=20",
+         "The Temperature H1 must lie between -255.99 and 255.99", "edtSingleH1",
+         "\"300\" is outside -255.99 to 255.99"},
+        {"multiple alarm that would read back as single",
+         VALID "rbMultipleAlarm=on; chkTemperatureH3=off; chkTemperatureH2=off; chkTemperatureL2=off; "
+               "chkHumidityH1=off; chkHumidityL1=off; edtTemperatureH1=25.50; edtTemperatureL1=2",
+         "Multiple Alarm needs Temperature H3, H2 or L2 switched on: with all three off the logger reads the setting "
+         "back as Single Alarm",
+         nullptr},
+        {"a start time that does not exist", VALID "cbbStartMode=Timing; cbbStartTimeY=2027; cbbStartTimeM=2; cbbStartTimeD=31",
+         "The Start Time 2027-02-31 does not exist", nullptr},
         {"single: humidity rows share the messages",
          VALID "rbSingleAlarm=on; edtSingleH1=5; edtSingleL1=1; edtSingleHumidityH1=90",
          "The Humidity L1 can not be empty", "edtSingleHumidityL1"},
