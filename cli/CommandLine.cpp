@@ -260,11 +260,5 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
         if (!number || command.Count < 1)
             return UsageError(QStringLiteral("%1: --count takes a number of loggers from 1").arg(helpOn), helpOn);
     }
-    // A batch without its record would leave nothing to show what it did.
-    if (command.Verb == TVerb::Batch && command.AuditLog.isEmpty())
-        return UsageError(QStringLiteral("%1 needs --audit LOG").arg(helpOn), helpOn);
-    if (flag(o.Operator) && command.AuditLog.isEmpty())
-        return UsageError(QStringLiteral("%1: --operator names who writes in the audit log; it needs --audit").arg(helpOn),
-                          helpOn);
     return {command, QString(), TExitStatus::Success};
 }

@@ -15,6 +15,10 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
     }
     TProgress progress;
     Context.Progress = &progress;
+    if (Context.Station.Path.isEmpty())
+        Context.Station = LoadStationConfig();
+    if (!Context.Station.Problem.isEmpty())
+        Console::Warning(Context.Station.Problem + QStringLiteral("; going on without the station's settings"));
     try {
         switch (parsed.Command->Verb) {
         case TVerb::Ports: return static_cast<int>(RunPorts(*parsed.Command, Context));

@@ -34,15 +34,24 @@ QString LogState(const QString &Log)
 TExitStatus RunBatch(const TCommand &Command, TContext &Context)
 {
     TBatchSetup setup;
-    setup.Audit = {Command.AuditLog, Command.Operator, TAuditAction::Batch, Context.Program, Command.File, {}};
+    const QString log = OrFromStation(Command.AuditLog, Context.Station.AuditLog);
+    // A batch without its record would leave nothing to show what it did.
+    if (log.isEmpty())
+        throw EStationError(TExitStatus::BadInput,
+                            "loggerctl batch needs an audit log: --audit LOG, or audit_log in "
+                                + QDir::toNativeSeparators(Context.Station.Path).toStdString()
+                                + " (loggerctl batch --help)");
+    setup.Audit = {log, OrFromStation(Command.Operator, Context.Station.Operator), TAuditAction::Batch, Context.Program,
+                   Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &setup.Audit.TemplateSha256);
     // A template that fails a check would fail on every logger: it is refused
     // before the first. Each logger keeps its own identity.
     const TScopes scopes{false, Command.WithCalibration};
     CheckFileBeforeWrite(Command.File, file, scopes, Command.Yes);
-    setup.Write = {Command.File, file.Values, scopes, Command.BackupDir, Context.Program, {}};
-    CheckAuditLog(Command.AuditLog);
-    const QString state = LogState(Command.AuditLog);
+    setup.Write = {Command.File, file.Values, scopes, OrFromStation(Command.BackupDir, Context.Station.BackupDir),
+                   Context.Program, {}};
+    CheckAuditLog(log);
+    const QString state = LogState(log);
     setup.ReportDir = Command.ReportDir;
     if (!setup.ReportDir.isEmpty() && !QDir().mkpath(setup.ReportDir))
         Refuse(QStringLiteral("cannot make the folder %1 for the configuration records")
@@ -63,7 +72,7 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
 
     Console::Message(QStringLiteral("batch: writing %1 to every logger plugged in; audit log %2 (%3). Ctrl+C ends the "
                                     "batch.")
-                         .arg(Command.File, QDir::toNativeSeparators(Command.AuditLog), state));
+                         .arg(Command.File, QDir::toNativeSeparators(log), state));
     TBatch batch(setup, Context);
     return batch.Run();
 }

@@ -7,7 +7,9 @@
 
 TExitStatus RunRestore(const TCommand &Command, TContext &Context)
 {
-    TAuditRequest audit{Command.AuditLog, Command.Operator, TAuditAction::Restore, Context.Program, Command.File, {}};
+    TAuditRequest audit{OrFromStation(Command.AuditLog, Context.Station.AuditLog),
+                        OrFromStation(Command.Operator, Context.Station.Operator), TAuditAction::Restore,
+                        Context.Program, Command.File, {}};
     const TSettingsFile backup = LoadSettingsFile(Command.File, &audit.TemplateSha256);
     // A settings file is a template for any logger; writing it whole, identity
     // and all, would make this logger another one.
@@ -31,6 +33,8 @@ TExitStatus RunRestore(const TCommand &Command, TContext &Context)
                                                    QString::fromStdString(loggerSerial)))
                                 .toStdString());
     return WriteAndVerify(logger,
-                          {Command.File, backup.Values, TScopes::All(), Command.BackupDir, {}, backup.Record}, audit,
+                          {Command.File, backup.Values, TScopes::All(),
+                           OrFromStation(Command.BackupDir, Context.Station.BackupDir), {}, backup.Record},
+                          audit,
                           Context, backup);
 }

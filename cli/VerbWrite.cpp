@@ -91,12 +91,17 @@ TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Requ
 
 TExitStatus RunWrite(const TCommand &Command, TContext &Context)
 {
-    TAuditRequest audit{Command.AuditLog, Command.Operator, TAuditAction::Write, Context.Program, Command.File, {}};
+    TAuditRequest audit{OrFromStation(Command.AuditLog, Context.Station.AuditLog),
+                        OrFromStation(Command.Operator, Context.Station.Operator), TAuditAction::Write,
+                        Context.Program, Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &audit.TemplateSha256);
     const TScopes scopes{Command.WithIdentity, Command.WithCalibration};
     CheckFileBeforeWrite(Command.File, file, scopes, Command.Yes);
     if (!audit.Log.isEmpty())
         CheckAuditLog(audit.Log);
     const TFoundLogger logger = FindLogger(Command.Port, Context.Candidates, *Context.Progress);
-    return WriteAndVerify(logger, {Command.File, file.Values, scopes, Command.BackupDir, {}, {}}, audit, Context, file);
+    return WriteAndVerify(logger,
+                          {Command.File, file.Values, scopes, OrFromStation(Command.BackupDir, Context.Station.BackupDir),
+                           {}, {}},
+                          audit, Context, file);
 }

@@ -6,6 +6,7 @@
 #include "PortListStamp.h"
 #include "Progress.h"
 #include "SettingsFile.h"
+#include "StationConfig.h"
 
 #include <QString>
 
@@ -18,6 +19,8 @@ struct TContext {
     // Changes when the candidates may have; replaced with Candidates.
     std::function<QByteArray()> CandidatesStamp = PortListStamp;
     TProgress *Progress = nullptr;
+    // The station's audit log, operator and backup folder, which options override.
+    TStationConfig Station;
 };
 
 // Each returns the exit status, or throws EStationError.

@@ -19,7 +19,7 @@ constexpr qint64 MaxFileSize = 1 << 20;
 
 } // namespace
 
-TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
+QByteArray ReadSmallFile(const QString &Path)
 {
     QFile file(Path);
     if (!file.open(QIODevice::ReadOnly))
@@ -29,6 +29,12 @@ TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
         Fail(Path, file.errorString());
     if (bytes.size() > MaxFileSize)
         Fail(Path, QStringLiteral("larger than 1 MiB: not a settings file"));
+    return bytes;
+}
+
+TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
+{
+    const QByteArray bytes = ReadSmallFile(Path);
     if (Sha256)
         *Sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
     try {

@@ -10,6 +10,10 @@
 // Settings files on disk. Every failure is an EStationError with bad input, whose
 // message names the file.
 
+// A settings file's bytes, at most 1 MiB of them: anything larger is no
+// settings file. Throws EStationError (bad input) naming the file.
+QByteArray ReadSmallFile(const QString &Path);
+
 // Read and checked whole, before any port is opened. Sha256 (hex) is of the
 // bytes read, the very ones checked.
 TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256 = nullptr);

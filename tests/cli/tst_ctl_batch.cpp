@@ -349,6 +349,8 @@ void TestCtlBatch::refusedBeforeAnything_data()
     QTest::newRow("a template that is no settings file") << "broken" << "template-15.toml:1";
     QTest::newRow("the template given as the audit log") << "log is the template" << "not an audit log";
     QTest::newRow("an audit log in a folder that is not there") << "no folder" << "does not exist";
+    QTest::newRow("no audit log, neither given nor in the station's file")
+        << "no log" << "loggerctl batch needs an audit log: --audit LOG, or audit_log in";
 }
 
 void TestCtlBatch::refusedBeforeAnything()
@@ -369,6 +371,8 @@ void TestCtlBatch::refusedBeforeAnything()
         text.prepend("not toml at all\n");
     } else if (fault == QLatin1String("log is the template")) {
         arguments[3] = path;
+    } else if (fault == QLatin1String("no log")) {
+        arguments.remove(2, 2);
     } else {
         arguments[3] = Path(QStringLiteral("missing/audit.jsonl"));
     }

@@ -86,13 +86,10 @@ void TestCtlCommandLine::parses_data()
                                                                     << "Unknown option 'with-identity'";
     QTest::newRow("--port without its value") << "read --port" << "" << "Missing value after '--port'";
     QTest::newRow("an empty port") << "read --port=" << "" << "--port needs a value";
-    QTest::newRow("a batch keeps no record without --audit") << "batch t.toml" << "" << "needs --audit LOG";
     QTest::newRow("a batch that would give every logger one serial number")
         << "batch t.toml --audit a.jsonl --with-identity" << "" << "Unknown option 'with-identity'";
     QTest::newRow("a batch without its template") << "batch --audit a.jsonl" << "" << "batch needs a template";
     QTest::newRow("no loggers to count") << "batch t.toml --audit a --count 0" << "" << "--count takes a number";
-    QTest::newRow("an operator with no log to name them in") << "write f.toml --operator anna" << ""
-                                                               << "it needs --audit";
     QTest::newRow("audit alone") << "audit" << "" << "loggerctl audit needs verify or show";
     QTest::newRow("audit with an unknown word") << "audit erase a.jsonl" << "" << "unknown command \"audit erase\"";
     QTest::newRow("audit verify without its log") << "audit verify" << "" << "audit verify needs the audit log";

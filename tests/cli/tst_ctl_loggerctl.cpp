@@ -38,6 +38,8 @@ private slots:
     void verifyCatchesWhatTheLoggerDidNotKeep();
     void anotherLoggerBetweenReadAndWriteIsNotWritten();
     void templateKeepsBytesThatTextCannotGive();
+    void stationFile_data();
+    void stationFile();
     void unacknowledgedWriteFails();
     void restorePutsTheBackupBack();
 
@@ -460,6 +462,66 @@ void TestLoggerctl::templateKeepsBytesThatTextCannotGive()
     QVERIFY(IsWriteFrame(blocks.at(2)));
     QCOMPARE(blocks[2][40], std::uint8_t(150));
     QCOMPARE(logger->ParameterRecord()[40], std::uint8_t(150));
+}
+
+// The station's file gives write its audit log, operator and backup folder;
+// options on the command line win; a broken file is said and left out.
+void TestLoggerctl::stationFile_data()
+{
+    QTest::addColumn<QString>("station");  // "LOG" and "DIR" stand for folders of the test
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("log");      // where the record went; empty: none
+    QTest::addColumn<QString>("backups");  // the folder the backup went to
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("none") << "" << QStringList{} << "" << "data/loggerctl/backups" << "";
+    QTest::newRow("every key honoured")
+        << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n" << QStringList{}
+        << "station.jsonl" << "kept" << "audit record 1 appended to";
+    QTest::newRow("options win")
+        << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n"
+        << QStringList{"--audit", "LOG/own.jsonl", "--operator", "anna", "--backup-dir", "DIR/own"} << "own.jsonl" << "own"
+        << "";
+    QTest::newRow("a broken file is said, the defaults stand in")
+        << "audit_log = 5\n" << QStringList{} << "" << "data/loggerctl/backups"
+        << "station.toml:1: audit_log: is not a text in quotes; going on without the station's settings";
+}
+
+void TestLoggerctl::stationFile()
+{
+    QFETCH(QString, station);
+    QFETCH(QStringList, options);
+    QFETCH(QString, log);
+    QFETCH(QString, backups);
+    QFETCH(QString, said);
+
+    auto logger = StartLogger(Port);
+    const QString folder = FFiles->path();
+    if (!station.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(FRuntime->StationFile()).absolutePath()));
+        QFile file(FRuntime->StationFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QString(station).replace(QLatin1String("LOG"), folder).replace(QLatin1String("DIR"), folder).toUtf8());
+    }
+    TSettingsFile settings;
+    settings.Values = RecordSettings(logger->ParameterRecord());
+    const QString path = WriteText(QStringLiteral("edited.toml"),
+                                   Edited(QByteArray::fromStdString(WriteSettingsFile(settings)), {Edits[0]}));
+    const TCtlRun run = RunCtl(QStringList{QStringLiteral("write"), path, QStringLiteral("--port"), Port}
+                               + options.replaceInStrings(QLatin1String("LOG"), folder)
+                                     .replaceInStrings(QLatin1String("DIR"), folder));
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    QVERIFY2(run.Err.contains(said), qPrintable(run.Err));
+    QCOMPARE(QDir(Path(backups)).entryList(QDir::Files).size(), 1);
+    for (const QString &name : {QStringLiteral("station.jsonl"), QStringLiteral("own.jsonl")}) {
+        QCOMPARE(QFile::exists(Path(name)), name == log);
+        if (name == log) {
+            QFile record(Path(name));
+            QVERIFY(record.open(QIODevice::ReadOnly));
+            const QByteArray line = record.readAll();
+            QVERIFY2(line.contains(options.isEmpty() ? "\"operator\":\"tech1\"" : "\"operator\":\"anna\""), line.constData());
+        }
+    }
 }
 
 // The logger goes quiet between the read and the write: the write is not

@@ -3,6 +3,7 @@
 #include "ParameterChecks.h"
 #include "ParameterLayout.h"
 #include "SettingsFile.h"
+#include "StationFile.h"
 #include "TestSupport.h"
 #include "Verify.h"
 #include "WriteFrame.h"
@@ -22,6 +23,8 @@ private slots:
     void fileRoundTrip();
     void badFile_data();
     void badFile();
+    void stationFile_data();
+    void stationFile();
 };
 
 namespace {
@@ -232,6 +235,33 @@ void TestSettings::badFile()
     }
 }
 
+
+// The station's own file: each key read, a misspelt or mistyped one refused
+// with the file and the line.
+void TestSettings::stationFile_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read");  // audit log | operator | backup folder, or the message
+    QTest::newRow("empty: every default") << "" << "||";
+    QTest::newRow("every key") << "audit_log = \"/srv/audit.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"b\"\n"
+                               << "/srv/audit.jsonl|tech1|b";
+    QTest::newRow("a misspelt key") << "operator = \"x\"\naudit-log = \"a\"\n"
+                                    << "station.toml:2: audit-log: unknown key (audit_log, operator and backup_folder are known)";
+    QTest::newRow("a number for a text") << "operator = 7\n" << "station.toml:1: operator: is not a text in quotes";
+    QTest::newRow("broken") << "operator = \"x\n" << "station.toml:1: not a TOML file";
+}
+
+void TestSettings::stationFile()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, read);
+    try {
+        const TStationFile station = ReadStationFile(text.toStdString(), "station.toml");
+        QCOMPARE(QString::fromStdString(station.AuditLog + "|" + station.Operator + "|" + station.BackupFolder), read);
+    } catch (const ESettingsFileError &e) {
+        QVERIFY2(QString::fromUtf8(e.what()).startsWith(read), e.what());
+    }
+}
 
 QTEST_APPLESS_MAIN(TestSettings)
 #include "tst_settings.moc"

@@ -1,0 +1,9 @@
+#include "StationConfig.h"
+
+#include <QStandardPaths>
+
+QString StationConfigPath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/loggercfg/station.toml");
+}
