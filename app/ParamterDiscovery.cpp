@@ -57,6 +57,11 @@ void TParamter::OpenPortFor(const QString &PortName)
 void TParamter::imgReadClick()
 {
     ui->imgRead0->hide();
+    // While a Save reads the logger back, a press of Read is dropped as one
+    // behind a box is: its record would be taken for the read-back.
+    if (FSaveStage == TSaveStage::ReadingBack)
+        return;
+    AbandonSave();
     ReadPortList(FPortList);
     if (FPortList.isEmpty()) {
         Prompt::Show(this, TPromptKind::Warning, QStringLiteral("No device detected!"));
@@ -118,12 +123,27 @@ void TParamter::CommReceiveData(TComm *, const std::uint8_t *Buffer, std::uint16
     try {
         // A block longer than the buffer fails the check; only its head is kept.
         std::copy_n(Buffer, std::min<std::size_t>(BufferLength, FRecvBuf.size()), FRecvBuf.begin());
-        if (!CheckFrame(FRecvBuf.data(), BufferLength)) {
+        const bool frameSound = CheckFrame(FRecvBuf.data(), BufferLength);
+        if (FSaveStage == TSaveStage::ReadingBack && frameSound && FRecvBuf[2] != CmdParameterRecord) {
+            // A repeated acknowledgement: the read-back's answer is still to come
+            // on the open port.
+            return;
+        }
+        if (!frameSound && FSaveStage == TSaveStage::ReadingBack) {
+            SaveFailed(QStringLiteral("Data Check Error"));
+        } else if (!frameSound) {
+            // An acknowledgement that cannot be read is none.
+            AbandonSave();
             Prompt::Show(this, TPromptKind::Warning, QStringLiteral("Data Check Error"));
+        } else if (FRecvBuf[2] == CmdParameterRecord && FSaveStage == TSaveStage::ReadingBack) {
+            SaveReadBack();
         } else if (FRecvBuf[2] == CmdParameterRecord) {
+            AbandonSave();
             HandleParameterRecord();
-        } else if (FRecvBuf[2] == CmdSaveAck) {
-            Prompt::Show(this, TPromptKind::Information, QStringLiteral("Save Success"));
+        } else if (FRecvBuf[2] == CmdSaveAck && FSaveStage == TSaveStage::Acknowledging) {
+            // "Save Success" waits for the read-back: an acknowledgement says
+            // the frame arrived, not that the logger kept it.
+            SaveAcknowledged();
         }
     } catch (const std::exception &e) {
         Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
@@ -167,10 +187,12 @@ void TParamter::HandleParameterRecord()
             FPortIndex = index;
     }
 
+    FLastRecord = FRecvBuf;
     if (!FReadRequested)
         return;
     DecodeParameterRecord(FRecvBuf, *FControls, QString(FDecimalSeparator).toStdString());
     FReadAt = CurrentUtc();
+    FHaveSettings = true;
     Prompt::Show(this, TPromptKind::Information, QStringLiteral("Read Success"));
 }
 

@@ -5,6 +5,7 @@
 #include "Image.h"
 #include "OnScreen.h"
 #include "ParamterControls.h"
+#include "SaveAttempt.h"
 #include "ui_ParamterFrm.h"
 
 #include <QLocale>
@@ -79,7 +80,12 @@ TParamter::TParamter(QWidget *parent)
     // A coarse timer would round the interval to a whole second: the shown
     // seconds would keep one phase and, near a second's edge, skip or repeat.
     tmrSysTime->setTimerType(Qt::PreciseTimer);
+    tmrSaveWait = new QTimer(this);
+    tmrSaveWait->setObjectName(QStringLiteral("tmrSaveWait"));
+    tmrSaveWait->setSingleShot(true);
+    connect(tmrSaveWait, &QTimer::timeout, this, [this] { Guarded(this, [this] { SaveTimedOut(); }); });
     CreateComm();
+    LoadStation();
 
     WireEvents();
     InstallKeyFilters();
@@ -227,6 +233,8 @@ void TParamter::showEvent(QShowEvent *event)
     if (const QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
     Guarded(this, [this] { FormShow(); });
+    // After the window is up, so that the box stands over it.
+    QTimer::singleShot(0, this, [this] { Guarded(this, [this] { ReportStationProblem(); }); });
 }
 
 bool TParamter::eventFilter(QObject *watched, QEvent *event)

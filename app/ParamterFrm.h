@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "Frame.h"
 #include "SerialPortList.h"
+#include "StationConfig.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -10,12 +11,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTimer;
 class QLineEdit;
 class TComm;
 class TImage;
 class TParamterControls;
+struct TSaveAttempt;
 namespace Ui { class TParamter; }
 
 // The one working window. Its behaviour is split over files by concern:
@@ -24,8 +27,10 @@ namespace Ui { class TParamter; }
 //   ParamterKeyFilters.cpp  the key filters and the length limits of typing, pasting
 //                           and text that screen readers set
 //   ParamterDiscovery.cpp   Read, the search timer, the probe, received blocks, Back
-//   ParamterValidation.cpp  CheckParameters
-//   ParamterSave.cpp        Save and the write frame
+//   ParamterValidation.cpp  CheckParameters, the plausibility box
+//   ParamterSave.cpp        Save, its backup and the write frame
+//   ParamterVerify.cpp      the read-back after a Save, its verdict, the audit record
+//   ParamterStation.cpp     the station's file: backups, the audit log, the operator
 //   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
 //   ParamterAccess.cpp      the image buttons' keys, tooltips and names for screen readers
 //   ParamterSettings.cpp    settings files: open, export, drop
@@ -54,6 +59,9 @@ public:
     TComm *CommForTests() const { return Comm; }
     QTimer *ReadTimerForTests() const { return tmrRead; }
     const QString &FoundPort() const { return FFoundPort; }
+    const TStationConfig &Station() const { return FStation; }
+    // Where the last Save kept what the logger held; empty when it kept none.
+    const QString &LastBackup() const { return FLastBackup; }
     // Where Open and Export ask for a file: a dialog, or a test's answer.
     std::function<QString(bool Save, const QString &Suggested)> AskSettingsPath;
     void OpenSettingsFile(const QString &Path);
@@ -117,6 +125,23 @@ private:
 
     // ParamterSave.cpp
     void imgSaveClick();
+    QString KeepBackup();
+    void AbandonSave();
+
+    // ParamterVerify.cpp
+    void SaveAcknowledged();
+    void SendSaveReadBack();
+    void SaveReadBack();
+    void SaveFailed(const QString &Message);
+    void SaveTimedOut();
+    void RecordSave(const TSaveAttempt &Save);
+
+    // ParamterStation.cpp
+    void LoadStation();
+    void ReportStationProblem();
+    // A search or a Read's probe under way: its record would fill the window.
+    bool ReadInProgress() const;
+    bool SaveInProgress() const { return FSaveStage != TSaveStage::None; }
 
     // ParamterAccess.cpp
     void InstallKeyboardAccess();
@@ -125,6 +150,7 @@ private:
     void InstallSettingsActions();
     QString AskSettingsPathWithDialog(bool Save, const QString &Suggested);
     void OpenSettings();
+    void OpenBackups();
     void ExportSettings();
     bool FilterSettingsDrop(QEvent *event);
 
@@ -146,6 +172,21 @@ private:
     TComm *Comm = nullptr;
     QTimer *tmrRead = nullptr;
     QTimer *tmrSysTime = nullptr;
+    // How long a Save waits for the acknowledgement, then for its read-back.
+    QTimer *tmrSaveWait = nullptr;
+
+    // A Save goes through the acknowledgement and a read-back of the logger;
+    // presses of Read and Save in the meantime are dropped.
+    enum class TSaveStage { None, Acknowledging, ReadingBack };
+    TSaveStage FSaveStage = TSaveStage::None;
+    std::unique_ptr<TSaveAttempt> FSave;
+    // What the logger held at the last Read (or the last Save's read-back):
+    // what the next Save keeps as a backup first.
+    std::optional<TFrameBuffer> FLastRecord;
+    QString FLastBackup;
+    TStationConfig FStation;
+    // A Read or a settings file has given the window settings to export.
+    bool FHaveSettings = false;
 
     QChar FDecimalSeparator = QLatin1Char('.');
     QStringList FPortList;

@@ -360,6 +360,22 @@ void TParamter::InstallKeyFilters()
 // through the filters instead of the edit's own paste.
 bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
 {
+    // An edit takes some of the window's keys for its own (Ctrl+E moves its
+    // cursor to the end): the window's keys are the window's wherever the
+    // focus is. Left unaccepted, the key reaches its shortcut.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QKeySequence &own : {QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_E),
+                                        QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::CTRL | Qt::Key_S),
+                                        QKeySequence(Qt::Key_F5), QKeySequence(Qt::Key_F1)}) {
+            if (pressed == own) {
+                event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::InputMethod:
@@ -383,6 +399,9 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress: {
         const auto *press = static_cast<QKeyEvent *>(event);
+        // It types nothing: it selects, as in every other edit.
+        if (press->matches(QKeySequence::SelectAll))
+            return false;
         const QString typed = TypedText(press);
         if (typed.isEmpty()) {
             if (!press->matches(QKeySequence::Paste))

@@ -4,7 +4,13 @@
 #include "Image.h"
 #include "ParamterControls.h"
 #include "Prompt.h"
+#include "Backup.h"
+#include "PrintableText.h"
+#include "RecordDecoder.h"
 #include "SettingsFile.h"
+#include "SettingsIo.h"
+#include "StationError.h"
+#include "Verify.h"
 #include "ui_ParamterFrm.h"
 
 #include <QCoreApplication>
@@ -19,10 +25,9 @@
 #include <QMimeData>
 #include <QSaveFile>
 #include <QShortcut>
+#include <QTimer>
 
 namespace {
-
-constexpr int ListedChanges = 12;
 
 QString SettingsFilter() { return QStringLiteral("Logger settings (*.toml);;All files (*)"); }
 
@@ -37,19 +42,22 @@ QString DraggedSettingsFile(const QMimeData *mime)
     return url.toLocalFile();
 }
 
-QString ChangesText(const std::vector<TSettingDifference> &changes)
+QString ChangeLine(const TSettingDifference &change)
 {
-    if (changes.empty())
-        return QStringLiteral("No setting changed: the window already showed these values.");
-    QStringList lines;
-    for (std::size_t i = 0; i < changes.size() && i < ListedChanges; ++i)
-        lines << QStringLiteral("%1: %2").arg(QString::fromStdString(changes[i].Name),
-                                              QString::fromStdString(changes[i].New));
-    if (changes.size() > ListedChanges)
-        lines << QStringLiteral("and %1 more").arg(changes.size() - ListedChanges);
-    return QStringLiteral("%1 settings changed; nothing is sent to the logger until Save.\n\n%2")
-        .arg(changes.size())
-        .arg(lines.join(QLatin1Char('\n')));
+    return QStringLiteral("%1: %2").arg(QString::fromStdString(change.Name), QString::fromStdString(change.New));
+}
+
+// Why a drag cannot be dropped as a settings file, or nothing when it can.
+QString DropRefusal(const QMimeData *mime)
+{
+    if (mime == nullptr || !mime->hasUrls())
+        return QStringLiteral("Only a settings file can be dropped on the window.");
+    if (mime->urls().size() != 1)
+        return QStringLiteral("Drop one settings file at a time: %1 files were dropped.").arg(mime->urls().size());
+    if (!mime->urls().constFirst().isLocalFile())
+        return QStringLiteral("Only a settings file on this computer can be dropped on the window.");
+    return QStringLiteral("%1 is not a settings file: their names end with .toml.")
+        .arg(QDir::toNativeSeparators(mime->urls().constFirst().toLocalFile()));
 }
 
 } // namespace
@@ -82,13 +90,28 @@ void TParamter::OpenSettings()
 void TParamter::OpenSettingsFile(const QString &Path)
 {
     FSettingsFolder = QFileInfo(Path).absolutePath();
-    QFile file(Path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (FSaveStage == TSaveStage::ReadingBack) {
         Prompt::Show(this, TPromptKind::Warning,
-                     QStringLiteral("%1: cannot be read: %2").arg(QDir::toNativeSeparators(Path), file.errorString()));
+                     QStringLiteral("A save is being verified: open the file once it has ended."));
         return;
     }
-    const QByteArray text = file.readAll();
+    // A Read under way would replace the file's values a moment later with
+    // the logger's, and a Save would then send those.
+    if (ReadInProgress()) {
+        tmrRead->stop();
+        FReadRequested = false;
+        ClosePortAndWait();
+        Prompt::Show(this, TPromptKind::Information,
+                     QStringLiteral("The search for the logger was stopped to open the file. Press Read to search "
+                                    "again; its settings would replace the file's."));
+    }
+    QByteArray text;
+    try {
+        text = ReadSmallFile(Path);
+    } catch (const EStationError &e) {
+        Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
+        return;
+    }
     TSettingsFile settings;
     try {
         settings = ReadSettingsFile(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
@@ -107,15 +130,60 @@ void TParamter::OpenSettingsFile(const QString &Path)
                            && serial == ui->edtSerialNumber->text().toStdString();
     const TScopes scopes = ownBackup ? TScopes::All() : TScopes{};
     ApplySettings(*FControls, settings.Values, scopes, separator);
+    FHaveSettings = true;
     const TSettingValues after = CaptureSettings(*FControls, separator);
-    Prompt::Show(this, TPromptKind::Information, ChangesText(DiffSettings(before, after, TScopes::All())));
+    const std::vector<TSettingDifference> changes =
+        DiffSettings(CanonicalValues(before), CanonicalValues(after), TScopes::All());
+    // What the file holds of identity and calibration but was left as the logger has it.
+    const std::vector<TSettingDifference> kept =
+        DiffSettings(CanonicalValues(after), CanonicalValues(settings.Values), TScopes::All());
+    QStringList left;
+    for (const TSettingDifference &d : kept)
+        if (Settings().at(SettingIndex(d.Name)).Scope != TSettingScope::Template)
+            left << QString::fromStdString(d.Name);
+
+    QString message = changes.empty() ? QStringLiteral("No setting changed: the window already showed these values.")
+                                      : QStringLiteral("%1 settings changed; nothing is sent to the logger until Save.")
+                                            .arg(changes.size());
+    if (!left.isEmpty())
+        message += QStringLiteral("\n\nThe file's %1 %2 left as the logger has them: %3.")
+                       .arg(left.join(QStringLiteral(", ")),
+                            left.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                            serial == ui->edtSerialNumber->text().toStdString()
+                                ? QStringLiteral("only a backup of this logger restores them")
+                                : QStringLiteral("the file is of the logger %1")
+                                      .arg(PrintableText(QString::fromStdString(serial))));
+    QStringList lines;
+    for (const TSettingDifference &d : changes)
+        lines << PrintableText(ChangeLine(d));
+    if (!lines.isEmpty())
+        message += QStringLiteral("\n\n") + lines.mid(0, 3).join(QLatin1Char('\n'))
+                   + (lines.size() > 3 ? QStringLiteral("\n... (the details list every one)") : QString());
+    Prompt::Show(this, TPromptKind::Information, message, lines.size() > 3 ? lines.join(QLatin1Char('\n')) : QString());
 }
 
 void TParamter::ExportSettings()
 {
+    // A window that neither read a logger nor opened a file shows only its
+    // starting values: a file of them would be taken for a logger's.
+    if (!FHaveSettings
+        && !Prompt::Show(this, TPromptKind::Confirm,
+                         QStringLiteral("Nothing has been read from a logger yet, nor opened from a file: the file will "
+                                        "hold the window's starting values and what you typed. Export them all the same?")))
+        return;
     const std::string separator = QString(FDecimalSeparator).toStdString();
     TSettingsFile file;
     file.Values = CaptureSettings(*FControls, separator);
+    // Settings the logger neither uses nor shows as the window stands (the
+    // rows of the alarm mode not in use, say) are written as a read of it
+    // gives them, as loggerctl read does, not as some earlier state of the window.
+    if (FLastRecord) {
+        const std::vector<bool> inUse = SettingsInUse(file.Values);
+        const TSettingValues read = RecordSettings(*FLastRecord);
+        for (std::size_t i = 0; i < inUse.size(); ++i)
+            if (!inUse[i])
+                file.Values[i] = read[i];
+    }
     // A file that could not be opened again is not written.
     const auto &settings = Settings();
     for (std::size_t i = 0; i < settings.size(); ++i) {
@@ -129,9 +197,11 @@ void TParamter::ExportSettings()
 
     const QString serial = ui->edtSerialNumber->text();
     const QString name = (serial.isEmpty() ? QStringLiteral("settings") : serial) + QStringLiteral(".toml");
-    const QString path = AskSettingsPath(true, FSettingsFolder.isEmpty() ? name : FSettingsFolder + QLatin1Char('/') + name);
+    QString path = AskSettingsPath(true, FSettingsFolder.isEmpty() ? name : FSettingsFolder + QLatin1Char('/') + name);
     if (path.isEmpty())
         return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".toml");
     FSettingsFolder = QFileInfo(path).absolutePath();
 
     file.Program = (QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion())
@@ -148,7 +218,10 @@ void TParamter::ExportSettings()
         || !out.commit()) {
         Prompt::Show(this, TPromptKind::Warning,
                      QStringLiteral("%1: cannot be written: %2").arg(QDir::toNativeSeparators(path), out.errorString()));
+        return;
     }
+    Prompt::Show(this, TPromptKind::Information,
+                 QStringLiteral("The settings were exported to %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 bool TParamter::FilterSettingsDrop(QEvent *event)
@@ -156,12 +229,20 @@ bool TParamter::FilterSettingsDrop(QEvent *event)
     if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop)
         return false;
     auto *drop = static_cast<QDropEvent *>(event);
-    const QString path = DraggedSettingsFile(drop->mimeData());
-    if (path.isEmpty())
+    // Text dropped on an edit or the memo is its own; files are the window's.
+    if (!drop->mimeData()->hasUrls())
         return false;
+    const QString path = DraggedSettingsFile(drop->mimeData());
     drop->setDropAction(Qt::CopyAction);
     drop->accept();
-    if (event->type() == QEvent::Drop)
+    if (event->type() != QEvent::Drop)
+        return true;
+    // A refused drop says why, rather than the file just bouncing back.
+    if (path.isEmpty())
+        Guarded(this, [this, refusal = DropRefusal(drop->mimeData())] {
+            Prompt::Show(this, TPromptKind::Warning, refusal);
+        });
+    else
         Guarded(this, [this, path] { OpenSettingsFile(path); });
     return true;
 }
@@ -192,5 +273,29 @@ void TParamter::contextMenuEvent(QContextMenuEvent *event)
                    [this] { Guarded(this, [this] { OpenSettings(); }); });
     menu.addAction(QStringLiteral("Export settings..."), QKeySequence(Qt::CTRL | Qt::Key_E), this,
                    [this] { Guarded(this, [this] { ExportSettings(); }); });
+    menu.addSeparator();
+    // Where every Save keeps what it replaces, and records itself.
+    QString backups;
+    try {
+        backups = QDir::toNativeSeparators(BackupDirectory(FStation.BackupDir));
+    } catch (const EStationError &) {
+        backups = QStringLiteral("(none: no home folder)");
+    }
+    menu.addAction(QStringLiteral("Backups: %1").arg(backups))->setEnabled(false);
+    menu.addAction(FStation.AuditLog.isEmpty()
+                       ? QStringLiteral("Audit log: none")
+                       : QStringLiteral("Audit log: %1").arg(QDir::toNativeSeparators(FStation.AuditLog)))
+        ->setEnabled(false);
+    menu.addAction(QStringLiteral("Open backups..."), this, [this] { Guarded(this, [this] { OpenBackups(); }); });
     menu.exec(event->globalPos());
+}
+
+// The file dialog in the backup folder: a backup opened there restores the
+// identity and calibration of the logger it belongs to, as Ctrl+O does.
+void TParamter::OpenBackups()
+{
+    const QString folder = BackupDirectory(FStation.BackupDir);
+    const QString path = AskSettingsPath(false, folder);
+    if (!path.isEmpty())
+        OpenSettingsFile(path);
 }

@@ -24,12 +24,13 @@ struct TPromptRequest {
     QString Caption;
     QString Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QString Detail;  // the box's details, shown on request: a long list
 };
 
 namespace Prompt {
 
 // Returns true for OK (always true but for a cancelled confirmation).
-bool Show(QWidget *parent, TPromptKind kind, const QString &text);
+bool Show(QWidget *parent, TPromptKind kind, const QString &text, const QString &detail = {});
 
 // Tests replace the boxes with a hook that records the request and answers it.
 using THook = std::function<bool(const TPromptRequest &)>;

@@ -258,17 +258,23 @@ TClockReading FrameClock(const TFrameBuffer &Frame)
     return {2000 + t[0], t[1], t[2], t[3], t[4], t[5]};
 }
 
-std::vector<TSettingDifference> VerifyWrite(const TWritePlan &Plan, const TFrameBuffer &ReadBack)
+std::vector<TSettingDifference> IntentDifferences(const TSettingValues &Intent, const TFrameBuffer &ReadBack)
 {
     const auto &settings = Settings();
     const TSettingValues held = CanonicalValues(RecordSettings(ReadBack));
-    const std::vector<bool> inUse = SettingsInUse(Plan.Intent);
+    const std::vector<bool> inUse = SettingsInUse(Intent);
     std::vector<TSettingDifference> differences;
     for (std::size_t i = 0; i < settings.size(); ++i) {
-        if (inUse[i] && Plan.Intent[i] != held[i])
-            differences.push_back(
-                {settings[i].Name, DisplayValue(settings[i], Plan.Intent[i]), DisplayValue(settings[i], held[i])});
+        if (inUse[i] && Intent[i] != held[i])
+            differences.push_back({settings[i].Name, DisplayValue(settings[i], Intent[i]), DisplayValue(settings[i], held[i])});
     }
+    return differences;
+}
+
+std::vector<TSettingDifference> VerifyWrite(const TWritePlan &Plan, const TFrameBuffer &ReadBack)
+{
+    const auto &settings = Settings();
+    std::vector<TSettingDifference> differences = IntentDifferences(Plan.Intent, ReadBack);
     // A kept value whose bytes changed reads back, maybe, as the same text.
     for (const TWritePlan::TKept &kept : Plan.Kept) {
         if (std::equal(Plan.Before.begin() + kept.First, Plan.Before.begin() + kept.End, ReadBack.begin() + kept.First))

@@ -92,6 +92,11 @@ TClockReading FrameClock(const TFrameBuffer &Frame);
 // use, and for a restore every byte the frame carried. Asked as Old, held as New.
 std::vector<TSettingDifference> VerifyWrite(const TWritePlan &Plan, const TFrameBuffer &ReadBack);
 
+// The settings in use of Intent (as CanonicalValues gives them) that ReadBack
+// shows otherwise, in file order: the comparison of every verify, the
+// window's Save among them. Asked as Old, held as New.
+std::vector<TSettingDifference> IntentDifferences(const TSettingValues &Intent, const TFrameBuffer &ReadBack);
+
 struct TDiffResult {
     std::vector<TSettingDifference> Differences;  // the logger's value as Old, the file's as New
     std::optional<std::string> WriteRefusal;      // why a write of the file would stop, if it would

@@ -77,8 +77,12 @@ private slots:
         // With the box open the port is still open when the repeat comes.
         QTest::newRow("answers a read twice")
             << TFaultMode::Twice << false << TAction::Read << 2000 << QStringLiteral("Read Success") << 2 << 2 << PortA;
+        // The repeated acknowledgement runs into the read-back's answer, which
+        // then fails its check: the save is not verified, never a success. The
+        // read-back's own repeat may follow, a record nothing waits for: a Read's.
         QTest::newRow("answers a save twice")
-            << TFaultMode::Twice << false << TAction::Save << 2000 << QStringLiteral("Save Success") << 2 << 2 << PortA;
+            << TFaultMode::Twice << false << TAction::Save << 2000 << QStringLiteral("Data Check Error|Read Success") << 1
+            << 2 << PortA;
     }
 
     void faultCostsOnlyItsMessage()
@@ -121,10 +125,15 @@ private slots:
 
         const QString shown = w.Prompts.join(QStringLiteral(" | "));
         QVERIFY2(w.Prompts.size() >= minBoxes && w.Prompts.size() <= maxBoxes, qPrintable(shown));
-        QVERIFY2(std::all_of(w.Prompts.begin(), w.Prompts.end(), [&](const QString &p) { return p == message; }),
-                 qPrintable(shown));
+        // "A|B": the boxes in this order, as far as they came; else every box
+        // says the message.
+        if (message.contains(u'|'))
+            QCOMPARE(w.Prompts, message.split(u'|').mid(0, w.Prompts.size()));
+        else
+            QVERIFY2(std::all_of(w.Prompts.begin(), w.Prompts.end(), [&](const QString &p) { return p == message; }),
+                     qPrintable(shown));
         if (!w.Prompts.isEmpty())
-            QCOMPARE(w.LastLook(), LookOf(message));
+            QCOMPARE(w.LastLook(), LookOf(w.Prompts.last()));
         QCOMPARE(w.Values(), before);
         const qint64 cpu = CpuWhileWaiting(1000);
         QVERIFY2(cpu < 100, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpu)));

@@ -3,6 +3,8 @@
 #include "LoggerRecord.h"
 
 #include <QAbstractButton>
+
+#include <algorithm>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QElapsedTimer>
@@ -312,7 +314,11 @@ private slots:
         save("8 2 80 20");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
-        const TLoggerEmulator::TBytes sent = logger->ReceivedFrames().back();
+        const auto lastWrite = [&] {
+            const auto frames = logger->ReceivedFrames();
+            return *std::find_if(frames.rbegin(), frames.rend(), [](const auto &f) { return f.size() == 204u; });
+        };
+        const TLoggerEmulator::TBytes sent = lastWrite();
 
         TComm holder;
         holder.SetCommName(QStringLiteral("ttyE2E_A"));
@@ -325,7 +331,7 @@ private slots:
         w.Click("imgSave");
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 4, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
-        const TLoggerEmulator::TBytes last = logger->ReceivedFrames().back();
+        const TLoggerEmulator::TBytes last = lastWrite();
         QCOMPARE(last[152], std::uint8_t(0));
         QCOMPARE(Hex(last.begin() + 153, 49), Hex(sent.begin() + 153, 49));
     }

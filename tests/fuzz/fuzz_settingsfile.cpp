@@ -52,8 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size
 
     const auto &settings = Settings();
     FUZZ_CHECK(file.Values.size() == settings.size());
-    for (std::size_t i = 0; i < settings.size(); ++i)
-        FUZZ_CHECK(!SettingValueProblem(settings[i], file.Values[i]), settings[i].Name.c_str());
+    // Every value one a logger can hold; those of a settings file but identity
+    // and calibration also one a user could type.
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        const bool typed = file.Kind == TSettingsFileKind::Settings && settings[i].Scope == TSettingScope::Template;
+        FUZZ_CHECK(!SettingValueProblem(settings[i], file.Values[i], typed ? TValueOrigin::Typed : TValueOrigin::Logger),
+                   settings[i].Name.c_str());
+    }
 
     // What was accepted writes out as a file that reads back as itself.
     const std::string written = WriteSettingsFile(file);

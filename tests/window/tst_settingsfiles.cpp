@@ -133,7 +133,7 @@ void TestSettingsFiles::badFileShowsTheCommandLineMessage()
     QCOMPARE(w.Get<QComboBox>(QStringLiteral("cbbStartMode"))->currentIndex(), 0);  // nothing applied
 
     w.Window.OpenSettingsFile(FDir.filePath(QStringLiteral("missing.toml")));
-    QVERIFY2(w.Prompts.last().contains(QLatin1String("cannot be read")), qPrintable(w.Prompts.last()));
+    QVERIFY2(w.Prompts.last().contains(QLatin1String("missing.toml: No such file or directory")), qPrintable(w.Prompts.last()));
 }
 
 void TestSettingsFiles::exportThenOpenRestoresEverything()
@@ -153,7 +153,10 @@ void TestSettingsFiles::exportThenOpenRestoresEverything()
     QVERIFY(QTest::qWaitForWindowActive(&w.Window));
     QTest::keyClick(&w.Window, Qt::Key_E, Qt::ControlModifier);
     QVERIFY2(QFile::exists(path), qPrintable(w.Prompts.join(QLatin1Char('|'))));
-    QVERIFY(w.Prompts.isEmpty());
+    // Nothing read yet: the window asks first, and says where it wrote.
+    QCOMPARE(w.Prompts.size(), 2);
+    QVERIFY(w.Prompts.first().startsWith(QLatin1String("Nothing has been read from a logger yet")));
+    QCOMPARE(w.Prompts.last(), QStringLiteral("The settings were exported to %1.").arg(QDir::toNativeSeparators(path)));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));

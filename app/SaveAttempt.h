@@ -1,0 +1,11 @@
+#pragma once
+
+#include "LoggerWrite.h"
+
+// One Save in the window, from its frame to the verdict on its read-back, as
+// loggerctl's write keeps it: what was asked, what the logger held before, and
+// how far it came, for the message and the audit record.
+struct TSaveAttempt {
+    TWriteOutcome Outcome;  // Plan->Intent: the controls at Save, as a read writes them
+    TFoundLogger Logger;    // the port, and the record of the last Read
+};
