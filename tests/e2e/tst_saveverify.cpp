@@ -1,0 +1,253 @@
+#include "AuditLog.h"
+#include "E2eSupport.h"
+#include "SettingsFile.h"
+#include "SettingsIo.h"
+#include "Verify.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTimer>
+
+Q_DECLARE_METATYPE(TFaultMode)
+
+// The window's Save verified by reading the logger back, its backup and its
+// audit record, and the settings files that a Read under way must not
+// silently replace.
+class TestSaveVerify : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        FRuntime = std::make_unique<TPrivateRuntime>();
+        QVERIFY(FRuntime->IsValid());
+    }
+    void cleanup() { FRuntime.reset(); }
+
+    void saveAgainstTestLoggers_data();
+    void saveAgainstTestLoggers();
+    void pressesDuringTheReadBackAreDropped();
+    void fileDuringARead_data();
+    void fileDuringARead();
+    void windowKeysWhereverTheFocusIs_data();
+    void windowKeysWhereverTheFocusIs();
+    void brokenStationFileIsSaidAtStartUp();
+
+private:
+    QString Station(const QString &Text) const
+    {
+        QDir().mkpath(QFileInfo(FRuntime->StationFile()).absolutePath());
+        QFile file(FRuntime->StationFile());
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the station file");
+        file.write(Text.toUtf8());
+        return FRuntime->StationFile();
+    }
+
+    std::unique_ptr<TPrivateRuntime> FRuntime;
+};
+
+namespace {
+
+const QString Port = QStringLiteral("ttyE2E_SV");
+
+std::size_t WriteFrames(const TLoggerEmulator &Logger)
+{
+    std::size_t n = 0;
+    for (const auto &block : Logger.ReceivedFrames())
+        n += block.size() == FrameBufferSize && block[2] == CmdParameterWrite;
+    return n;
+}
+
+} // namespace
+
+// A logger that keeps what it is sent, one that acknowledges and keeps
+// nothing, one that keeps a byte wrong: "Save Success" for the first alone,
+// the setting named otherwise, the focus on it, the controls left as they were.
+void TestSaveVerify::saveAgainstTestLoggers_data()
+{
+    QTest::addColumn<TFaultMode>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");  // empty: where it was
+    QTest::addColumn<bool>("verified");
+
+    QTest::newRow("keeps what it is sent") << TFaultMode::None << "Save Success" << "" << true;
+    QTest::newRow("acknowledges and keeps nothing")
+        << TFaultMode::NotStored
+        << "The logger did not keep what was saved. Log Interval: sent { H = \"0\", M = \"15\", S = \"0\" }, the logger "
+           "holds { H = \"0\", M = \"5\", S = \"0\" }."
+        << "cbbLogIntervalM" << false;
+    QTest::newRow("keeps a byte wrong")
+        << TFaultMode::WrongByte
+        << "The logger did not keep what was saved. Log Interval: sent { H = \"0\", M = \"15\", S = \"0\" }, the logger "
+           "holds { H = \"0\", M = \"16\", S = \"0\" }."
+        << "cbbLogIntervalM" << false;
+}
+
+void TestSaveVerify::saveAgainstTestLoggers()
+{
+    QFETCH(TFaultMode, fault);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    QFETCH(bool, verified);
+
+    const QString folder = FRuntime->FilePath(QStringLiteral("station"));
+    Station(QStringLiteral("audit_log = \"%1/audit.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"%1/backups\"\n")
+                .arg(folder));
+    QVERIFY(QDir().mkpath(folder));
+    auto logger = StartLogger(Port);
+    const TFrameBuffer before = logger->ParameterRecord();
+    TTestWindow w;
+    QVERIFY(w.ReadFromLogger());
+    logger->SetFaultMode(fault);
+    w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->setCurrentIndex(15);
+    QWidget *start = w.Get(QStringLiteral("edtServiceLife"));
+    start->setFocus();
+    const qsizetype shown = w.Prompts.size();
+
+    w.Click("imgSave");
+    QTRY_VERIFY_WITH_TIMEOUT(w.Prompts.size() > shown, 10000);
+    QCOMPARE(w.Prompts.mid(shown), QStringList{message});
+    QCOMPARE(w.LastLook(), verified ? QStringLiteral("Prompt, information") : QStringLiteral("Prompt, warning"));
+    QCOMPARE(w.Window.focusWidget(), focus.isEmpty() ? start : w.Get(focus));
+    // Not refilled from what the logger holds: Save can be pressed again.
+    QCOMPARE(w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->currentIndex(), 15);
+
+    // What the logger held before, in the station's folder, as loggerctl keeps it.
+    QVERIFY2(w.Window.LastBackup().startsWith(folder + QStringLiteral("/backups/A05123456-")),
+             qPrintable(w.Window.LastBackup()));
+    const TSettingsFile backup = LoadSettingsFile(w.Window.LastBackup());
+    QCOMPARE(backup.Kind, TSettingsFileKind::Backup);
+    QVERIFY(backup.Record == before);
+
+    TAuditContents log;
+    QString error;
+    QVERIFY2(ReadAuditLog(folder + QStringLiteral("/audit.jsonl"), &log, &error), qPrintable(error));
+    QCOMPARE(log.Records.size(), 1u);
+    QCOMPARE(log.Records[0].Verified, verified);
+    QCOMPARE(log.Records[0].Operator, QStringLiteral("tech1"));
+    QCOMPARE(log.Records[0].SerialNumber, QStringLiteral("A05123456"));
+    QVERIFY(log.Records[0].Program.startsWith(QStringLiteral("tst_saveverify")));
+}
+
+// The read-back of a slow logger takes a while: the window stays responsive,
+// and Read and Save pressed meanwhile do nothing.
+void TestSaveVerify::pressesDuringTheReadBackAreDropped()
+{
+    auto logger = StartLogger(Port);
+    TTestWindow w;
+    QVERIFY(w.ReadFromLogger());
+    logger->SetAnswerDelay(std::chrono::milliseconds(1200));
+    const qsizetype shown = w.Prompts.size();
+    w.Click("imgSave");
+    // The acknowledgement, then the read-back's probe.
+    QTRY_COMPARE_WITH_TIMEOUT(logger->ReceivedFrames().size(), 3u, 10000);
+    w.Click("imgRead");
+    w.Click("imgSave");
+    QTRY_VERIFY_WITH_TIMEOUT(w.Prompts.size() > shown, 10000);
+    QCOMPARE(w.Prompts.mid(shown), QStringList{QStringLiteral("Save Success")});
+    QTest::qWait(500);
+    QCOMPARE(logger->ReceivedFrames().size(), 3u);
+    QCOMPARE(WriteFrames(*logger), 1u);
+}
+
+// A file opened, or dropped, while the search is under way stops the search
+// and says so: the logger's record never replaces the file's values unseen.
+void TestSaveVerify::fileDuringARead_data()
+{
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("opened") << false;
+    QTest::newRow("dropped") << true;
+}
+
+void TestSaveVerify::fileDuringARead()
+{
+    QFETCH(bool, dropped);
+    auto logger = StartLogger(Port);
+    TSettingsFile file;
+    TFrameBuffer other = logger->ParameterRecord();
+    other[18] = 30;  // a 30-minute interval
+    SealRecord(other);
+    file.Values = RecordSettings(other);
+    const QString path = FRuntime->FilePath(QStringLiteral("thirty.toml"));
+    SaveTextFile(path, WriteSettingsFile(file));
+
+    TTestWindow w;
+    w.Window.SetSearchPeriod(3000);  // the first tick asks the logger after 3 s
+    w.Click("imgRead");
+    if (dropped) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w.Window, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w.Window, &drop);
+    } else {
+        w.Window.OpenSettingsFile(path);
+    }
+    QCOMPARE(w.Prompts.size(), 2);
+    QVERIFY2(w.Prompts[0].startsWith(QLatin1String("The search for the logger was stopped to open the file.")),
+             qPrintable(w.Prompts[0]));
+    QVERIFY2(w.Prompts[1].contains(QLatin1String("settings changed; nothing is sent to the logger until Save.")),
+             qPrintable(w.Prompts[1]));
+    QTest::qWait(4000);
+    QCOMPARE(w.Prompts.size(), 2);
+    QCOMPARE(w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->currentIndex(), 30);
+    QVERIFY(logger->ReceivedFrames().empty());
+}
+
+// Ctrl+E exports and Ctrl+A selects all, whichever control has the focus.
+void TestSaveVerify::windowKeysWhereverTheFocusIs_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::newRow("an edit") << "edtServiceLife";
+    QTest::newRow("a number's edit") << "edtCalibrationTemp";
+    QTest::newRow("the memo") << "mmoTripInfo";
+    QTest::newRow("a list") << "cbbTimeZone";
+    QTest::newRow("a radio button") << "rbC";
+}
+
+void TestSaveVerify::windowKeysWhereverTheFocusIs()
+{
+    QFETCH(QString, control);
+    auto logger = StartLogger(Port);
+    TTestWindow w;
+    QVERIFY(w.ReadFromLogger());
+    int asked = 0;
+    w.Window.AskSettingsPath = [&](bool save, const QString &) {
+        asked += save;
+        return QString();
+    };
+    QWidget *focus = w.Get(control);
+    focus->setEnabled(true);
+    focus->setFocus();
+    w.Window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    QTest::keyClick(focus, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(asked, 1);
+    if (auto *edit = qobject_cast<QLineEdit *>(focus)) {
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(edit->selectedText(), edit->text());
+        QVERIFY(!edit->text().isEmpty());
+    } else if (auto *memo = qobject_cast<QPlainTextEdit *>(focus)) {
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(memo->textCursor().selectedText(), memo->toPlainText());
+    }
+}
+
+void TestSaveVerify::brokenStationFileIsSaidAtStartUp()
+{
+    const QString path = Station(QStringLiteral("audit-log = \"x\"\n"));
+    TTestWindow w;
+    QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 1, 5000);
+    QVERIFY2(w.Prompts[0].startsWith(QDir::toNativeSeparators(path) + QStringLiteral(":1: audit-log: unknown key")),
+             qPrintable(w.Prompts[0]));
+    QCOMPARE(w.LastLook(), QStringLiteral("Prompt, warning"));
+    QVERIFY(w.Window.Station().AuditLog.isEmpty());
+}
+
+QTEST_MAIN(TestSaveVerify)
+#include "tst_saveverify.moc"
