@@ -28,6 +28,8 @@ private slots:
     void exportThenOpenRestoresEverything();
     void droppedFileOpens_data();
     void droppedFileOpens();
+    void exportsAndDropsSayWhatTheyDid_data();
+    void exportsAndDropsSayWhatTheyDid();
 
 private:
     QString Write(const QString &name, const std::string &text)
@@ -111,6 +113,16 @@ void TestSettingsFiles::open()
     QCOMPARE(Text(w, "edtDeviceID"), identityTaken ? QStringLiteral("CAFE0001") : QStringLiteral("1A2B3C4D"));
     QCOMPARE(Text(w, "edtCalibrationTemp"), identityTaken ? QStringLiteral("-0") + decimal + QStringLiteral("50") : QStringLiteral("0"));
     QCOMPARE(w.Window.CommForTests()->Handle(), std::intptr_t(0));  // nothing sent
+    // What the file held of identity and calibration but the window left is said.
+    QCOMPARE(w.Prompts.last().contains(QLatin1String("left as the logger has them")), !identityTaken);
+    if (!identityTaken)
+        QVERIFY2(w.Prompts.last().contains(fileSerial == QLatin1String("A05123456")
+                                               ? QStringLiteral("only a backup of this logger restores them")
+                                               : QStringLiteral("the file is of the logger B07654321")),
+                 qPrintable(w.Prompts.last()));
+    // Every change is listed, in the box's details where the text would run long.
+    QVERIFY2(w.Boxes.last().Detail.contains(QLatin1String("Stop Mode: \"Stop by Button or Software\"")),
+             qPrintable(w.Boxes.last().Detail));
 }
 
 void TestSettingsFiles::badFileShowsTheCommandLineMessage()
@@ -202,6 +214,47 @@ void TestSettingsFiles::droppedFileOpens()
     QCoreApplication::sendEvent(receiver, &drop);
     QVERIFY2(drop.isAccepted(), qPrintable(w.Prompts.join(QLatin1Char('|'))));
     QCOMPARE(Text(w, "edtServiceLife"), QStringLiteral("730"));
+}
+
+// An export says where it wrote, a name without an extension gets ".toml",
+// and a drop that cannot be taken says why.
+void TestSettingsFiles::exportsAndDropsSayWhatTheyDid_data()
+{
+    QTest::addColumn<QString>("action");  // "export NAME", or "drop NAME NAME..."
+    QTest::addColumn<QString>("message");
+    QTest::newRow("export without an extension") << "export shipment" << "The settings were exported to %1/shipment.toml.";
+    QTest::newRow("drop of two files") << "drop a.toml b.toml" << "Drop one settings file at a time: 2 files were dropped.";
+    QTest::newRow("drop of a file that is no settings file") << "drop notes.txt" << "%1/notes.txt is not a settings file";
+}
+
+void TestSettingsFiles::exportsAndDropsSayWhatTheyDid()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, message);
+    const QStringList words = action.split(u' ');
+    message.replace(QLatin1String("%1"), QDir::toNativeSeparators(FDir.path()));
+    TShownWindow w;
+    w.Window.OpenSettingsFile(Write(QStringLiteral("other.toml"), OtherLogger(TSettingsFileKind::Settings, "B07654321")));
+    w.Prompts.clear();
+    if (words[0] == QLatin1String("export")) {
+        w.Window.AskSettingsPath = [&](bool save, const QString &) { return save ? FDir.filePath(words[1]) : QString(); };
+        w.Window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+        QTest::keyClick(&w.Window, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(QFile::exists(FDir.filePath(words[1] + QStringLiteral(".toml"))));
+    } else {
+        QList<QUrl> urls;
+        for (const QString &name : words.mid(1))
+            urls << QUrl::fromLocalFile(FDir.filePath(name));
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w.Window, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w.Window, &drop);
+    }
+    QCOMPARE(w.Prompts.size(), 1);
+    QVERIFY2(w.Prompts[0].startsWith(message), qPrintable(w.Prompts[0]));
 }
 
 QTEST_MAIN(TestSettingsFiles)
