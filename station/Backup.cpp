@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "DurableFile.h"
+#include "StationConfig.h"
 #include "RecordDecoder.h"
 #include "SettingsFile.h"
 #include "SettingsIo.h"
@@ -44,11 +45,11 @@ QString BackupDirectory(const QString &Dir)
 {
     if (!Dir.isEmpty())
         return Dir;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString data = PerUserDataFolder();
     // Without a home folder the location would be one at the file system's root.
     if (data.isEmpty() || QDir::homePath() == QDir::rootPath())
         Fail(QStringLiteral("(no folder)"), QStringLiteral("no home folder is known for the backups; name one with --backup-dir"));
-    return data + QStringLiteral("/backups");
+    return data + QStringLiteral("/loggerctl/backups");
 }
 
 QString SaveBackup(const QString &Dir, const TFrameBuffer &Record, const QString &Port, const QDateTime &Utc,

@@ -23,5 +23,9 @@ QString StationConfigPath();
 // taken relative to its folder; "~/" is the home folder.
 TStationConfig LoadStationConfig(const QString &Path = {});
 
+// The per-user data folder both faces keep their backups under: the same for
+// the window and loggerctl, so that each takes the other's backups.
+QString PerUserDataFolder();
+
 // Value when it is given, the configuration's otherwise.
 QString OrFromStation(const QString &Value, const QString &Configured);

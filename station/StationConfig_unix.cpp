@@ -2,6 +2,11 @@
 
 #include <QStandardPaths>
 
+QString PerUserDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
 QString StationConfigPath()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
