@@ -62,10 +62,17 @@ void TComm::OpenPort()
     SerialPlatform::TOpenFailure failure = SerialPlatform::TOpenFailure::None;
     std::unique_ptr<SerialPlatform::TPort> port =
         SerialPlatform::TPort::Open(SerialPlatform::DevicePath(FCommName), &failure);
-    if (!port && failure == SerialPlatform::TOpenFailure::Denied)
-        throw ECommsAccessDenied("Can't Open the Port");
-    if (!port)
+    if (!port) {
+        switch (failure) {
+        case SerialPlatform::TOpenFailure::Denied: throw ECommsAccessDenied("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::InUse: throw ECommsPortInUse("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::Missing: throw ECommsNoSuchPort("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::NotSerial: throw ECommsNotSerialPort("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::None:
+        case SerialPlatform::TOpenFailure::Other: break;
+        }
         throw ECommsError("Can't Open the Port");
+    }
     if (!port->SizeQueues(DriverQueueSize, DriverQueueSize))
         throw ECommsError("不能设置通讯缓冲区");
     port->Purge(true, true);

@@ -14,10 +14,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An open that the system refused because the user may not use the device.
-// Its message is that of any failed open; callers that can explain the
-// refusal catch it apart.
+// Opens that failed for a reason a user can act on. Each carries the message
+// of any failed open, so that a caller that shows only the message says what
+// it always said; callers that can explain the failure catch them apart.
+
+// The system refused because the user may not use the device.
 class ECommsAccessDenied : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// Another program holds the port.
+class ECommsPortInUse : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// No device answers to the port's name.
+class ECommsNoSuchPort : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// The name opens something that is no serial port: a file, another kind of device.
+class ECommsNotSerialPort : public ECommsError {
 public:
     using ECommsError::ECommsError;
 };

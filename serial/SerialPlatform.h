@@ -65,9 +65,11 @@ enum : std::uint32_t { ModemRing = 0x4, ModemCarrier = 0x8 };
 enum : std::uint32_t { EventCarrier = 0x20, EventError = 0x80, EventRing = 0x100 };
 inline constexpr std::uint32_t WatchedEvents = EventCarrier | EventError | EventRing;
 
-// Why a device would not open. Callers tell a user who lacks the right to a
-// device apart from a device that is missing or busy; everything else is Other.
-enum class TOpenFailure { None, Missing, InUse, Denied, Other };
+// Why a device would not open, so that a user can be told what to do about it:
+// join a group (Denied), close the other program (InUse), plug the device in
+// or correct its name (Missing), or name a serial port rather than some other
+// file (NotSerial). Everything else is Other.
+enum class TOpenFailure { None, Missing, InUse, Denied, NotSerial, Other };
 
 // How a started operation, or the collection of its result, went. Closed is a
 // port handle that is no longer valid, as after the owner closed it: the thread

@@ -219,12 +219,18 @@ TOpenFailure OpenFailure(int error)
     case EPERM:
         return TOpenFailure::Denied;
     case ENOENT:
+    case ENOTDIR:
     case ENODEV:
     case ENXIO:
         return TOpenFailure::Missing;
     case EBUSY:
     case EWOULDBLOCK:
         return TOpenFailure::InUse;
+    // A directory, or a file or device that takes no terminal requests.
+    case EISDIR:
+    case ENOTTY:
+    case EINVAL:
+        return TOpenFailure::NotSerial;
     default:
         return TOpenFailure::Other;
     }
@@ -260,8 +266,9 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
         return fail(EBUSY);
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         ::close(fd);
-        return fail(ENOTTY);
+        return fail(error);
     }
     if (failure)
         *failure = TOpenFailure::None;

@@ -240,8 +240,26 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
     const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
         if (failure)
-            *failure = OpenFailure(::GetLastError());
+            *failure = OpenFailure(error);
+        // A folder answers access denied as well, as a port held by another program does.
+        if (failure && error == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = ::GetFileAttributesW(name.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                *failure = TOpenFailure::NotSerial;
+        }
+        return nullptr;
+    }
+    // CreateFile opens files and other devices as readily as ports, which
+    // would then fail the first request of a port, the queue sizes, with a
+    // message about buffers. A comm device is a character device that
+    // describes itself as a port.
+    COMMPROP properties{};
+    if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommProperties(handle, &properties)) {
+        ::CloseHandle(handle);
+        if (failure)
+            *failure = TOpenFailure::NotSerial;
         return nullptr;
     }
     if (failure)
