@@ -42,6 +42,10 @@ public:
     using ECommsError::ECommsError;
 };
 
+// Whether a block is coming in: Block from the first byte the reader takes
+// until OnReceiveData has had the block, Unknown where the port cannot tell.
+enum class TReceiving { Quiet, Block, Unknown };
+
 enum class TParity { None, Odd, Even, Mark, Space };
 enum class TStopBits { _1, _1_5, _2 };
 enum class TByteSize { _5, _6, _7, _8 };
@@ -85,11 +89,18 @@ public:
     // Queues a copy; true means queued, not sent.
     bool SendData(const void *Buffer, std::uint16_t Length);
     std::intptr_t Handle() const;
+    // Any thread. Told on a port opened with WatchReceiving set; where the
+    // system tells arrivals only through a wait of their own, watching costs
+    // the reader one more wait per block, and a port that also watches line
+    // events cannot tell. Quiet on a closed port.
+    TReceiving Receiving() const;
 
     // Setters of line settings and time-outs re-apply them at once on an open
     // port; CommName and Parity are only stored until the next application.
     QString CommName() const { return FCommName; }
     void SetCommName(const QString &Value) { FCommName = Value; }
+    bool WatchReceiving() const { return FWatchReceiving; }
+    void SetWatchReceiving(bool Value) { FWatchReceiving = Value; }
     std::uint32_t BaudRate() const { return FBaudRate; }
     void SetBaudRate(std::uint32_t Value);
     bool ParityCheck() const { return FParityCheck; }
@@ -173,6 +184,8 @@ private:
     std::unique_ptr<TSendQueue> FSendQueue;
 
     QString FCommName = QStringLiteral("COM2");
+    bool FWatchReceiving = false;
+    bool FReceivingWatched = false;  // as the open found FWatchReceiving
     std::uint32_t FBaudRate = 9600;
     bool FParityCheck = false;
     bool FOutx_CtsFlow = false;

@@ -121,6 +121,10 @@ public:
     TPort &operator=(const TPort &) = delete;
 
     std::intptr_t Handle() const;
+    // Any thread. Block from the first byte of a block that the reader takes
+    // until the reader starts its next read, by which time the block has been
+    // posted; Unknown where the reader does not watch for arrivals.
+    TReceiving Arrival() const;
 
     bool SizeQueues(std::uint32_t receive, std::uint32_t transmit);
     // False when the driver refused part of the settings; the rest still applies.
@@ -147,8 +151,9 @@ enum class TReaderWake { Stop, LineEvent, Read, Failed };
 // of the I/O's own, which outlives a read that the driver will not give up.
 class TReaderIo {
 public:
-    // Line events are watched only when asked for, where watching costs wake-ups.
-    TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize);
+    // Line events are watched only when asked for, where watching costs
+    // wake-ups; so are arrivals, where telling them takes a wait of their own.
+    TReaderIo(TPort &port, bool watchLineEvents, bool watchArrivals, std::size_t readSize);
     ~TReaderIo();
     TReaderIo(const TReaderIo &) = delete;
     TReaderIo &operator=(const TReaderIo &) = delete;

@@ -291,6 +291,17 @@ std::intptr_t TPort::Handle() const
     return F->Fd;
 }
 
+TReceiving TPort::Arrival() const
+{
+    if (F->Arriving.load(std::memory_order_acquire))
+        return TReceiving::Block;
+    // Bytes the driver holds that the reader has yet to take are arriving too.
+    int waiting = 0;
+    if (::ioctl(F->Fd, TIOCINQ, &waiting) == 0 && waiting > 0)
+        return TReceiving::Block;
+    return TReceiving::Quiet;
+}
+
 bool TPort::SizeQueues(std::uint32_t, std::uint32_t)
 {
     // The terminal driver's queues have fixed sizes.
