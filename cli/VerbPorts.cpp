@@ -1,8 +1,8 @@
 #include "Verbs.h"
 
 #include "Console.h"
-#include "DeniedPortsAdvice.h"
 #include "Discovery.h"
+#include "LoggerSearch.h"
 #include "Progress.h"
 #include "RecordDecoder.h"
 
@@ -17,7 +17,10 @@ QString Describe(const TPortResult &Port)
     case TPortAnswer::Damaged: return QStringLiteral("damaged answer (Data Check Error)");
     case TPortAnswer::OtherFrame: return QStringLiteral("a frame that is no parameter record");
     case TPortAnswer::Denied: return QStringLiteral("permission denied");
-    case TPortAnswer::CannotOpen: return QStringLiteral("cannot open: missing or in use");
+    case TPortAnswer::InUse: return QStringLiteral("in use by another program");
+    case TPortAnswer::Missing: return QStringLiteral("no such port");
+    case TPortAnswer::NotSerial: return QStringLiteral("not a serial port");
+    case TPortAnswer::CannotOpen: return QStringLiteral("cannot open");
     }
     return {};
 }
@@ -41,7 +44,7 @@ TExitStatus RunPorts(const TCommand &Command, TContext &Context)
         Console::Data(QStringLiteral("%1  %2\n").arg(port.Port, -int(width)).arg(Describe(port)).toStdString());
     if (discovery.Found())
         return TExitStatus::Success;
-    const QStringList denied = discovery.With(TPortAnswer::Denied);
-    Console::Message(denied.isEmpty() ? QStringLiteral("no logger answered") : DeniedPortsAdvice(denied));
+    Console::Message(ports.isEmpty() ? QStringLiteral("no serial port found (No device detected!)")
+                                     : NoLoggerMessage(discovery));
     return TExitStatus::NoLogger;
 }

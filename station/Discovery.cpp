@@ -15,6 +15,32 @@ TPortAnswer JudgeAnswer(const std::vector<std::uint8_t> &Block)
     return Block.size() == FrameBufferSize ? TPortAnswer::Record : TPortAnswer::Damaged;
 }
 
+namespace {
+
+TPortAnswer NotOpened(TOpenResult Result)
+{
+    switch (Result) {
+    case TOpenResult::Denied: return TPortAnswer::Denied;
+    case TOpenResult::InUse: return TPortAnswer::InUse;
+    case TOpenResult::Missing: return TPortAnswer::Missing;
+    case TOpenResult::NotSerial: return TPortAnswer::NotSerial;
+    case TOpenResult::Opened:
+    case TOpenResult::Failed: break;
+    }
+    return TPortAnswer::CannotOpen;
+}
+
+} // namespace
+
+QString CannotOpenText(const TPortResult &Result)
+{
+    for (const TOpenResult failure : {TOpenResult::Denied, TOpenResult::InUse, TOpenResult::Missing,
+                                      TOpenResult::NotSerial, TOpenResult::Failed})
+        if (NotOpened(failure) == Result.Answer)
+            return OpenFailureText(Result.Port, failure);
+    return {};
+}
+
 const TPortResult *TDiscovery::Found() const
 {
     const auto it = std::find_if(Ports.begin(), Ports.end(),
@@ -41,11 +67,8 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
     for (const QString &port : Ports) {
         lines.push_back(std::make_unique<TLoggerLine>(port, wait));
         TPortResult entry{port};
-        switch (lines.back()->Open()) {
-        case TOpenResult::Opened: break;
-        case TOpenResult::Denied: entry.Answer = TPortAnswer::Denied; break;
-        case TOpenResult::Failed: entry.Answer = TPortAnswer::CannotOpen; break;
-        }
+        if (const TOpenResult opened = lines.back()->Open(); opened != TOpenResult::Opened)
+            entry.Answer = NotOpened(opened);
         result.Ports.push_back(entry);
     }
     const auto open = [&](std::size_t i) { return lines[i]->IsOpen(); };

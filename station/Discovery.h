@@ -20,14 +20,22 @@ enum class TPortAnswer {
     Damaged,     // a block that fails the frame check, or a record cut short
     OtherFrame,  // a sound frame that is no parameter record
     Denied,      // the user may not open the port
-    CannotOpen,  // missing, or in use by another program
+    InUse,       // another program holds the port
+    Missing,     // no device answers to the name
+    NotSerial,   // the name opens something that is no serial port
+    CannotOpen,  // not opened for any other reason
 };
+
 
 struct TPortResult {
     QString Port;
     TPortAnswer Answer = TPortAnswer::NoAnswer;
     TFrameBuffer Record {};  // for Record only
 };
+
+// A port that did not open, said as OpenFailureText says it ("ttyUSB0 is in
+// use by another program"); empty for one that opened.
+QString CannotOpenText(const TPortResult &Result);
 
 enum class TProbeEnd {
     FirstRecord,  // the first sound record wins; the other ports are closed
