@@ -36,7 +36,9 @@ TExitStatus RunPorts(const TCommand &Command, TContext &Context)
         return TExitStatus::Success;
     }
     Context.Progress->Phase(QStringLiteral("probing %1 ports...").arg(ports.size()));
-    const TDiscovery discovery = ProbePorts(ports, TProbeEnd::EveryPort);
+    // A survey, not a search that must find the logger: silent ports are
+    // not given the full answer time.
+    const TDiscovery discovery = ProbePorts(ports, TProbeEnd::EveryPort, AnswerLimit, {}, AnswerStartLimit);
     qsizetype width = 0;
     for (const QString &port : ports)
         width = std::max(width, port.size());

@@ -60,10 +60,23 @@ struct TDiscovery {
 // window's walk gives it.
 constexpr std::chrono::milliseconds AnswerLimit{3000};
 
+// A survey of the ports need not give each the whole AnswerLimit: a port on
+// which no answer has begun this long after the probe is silent. The probe
+// is 7 bytes (7 ms at 9600 baud); the logger answers once the line has been
+// quiet for 200 ms, after an answer delay of its own; its record is 204
+// bytes (213 ms), and a block ends after 200 ms of silence. A logger that
+// answers at once has its whole record in by about 620 ms, read whole even
+// on a port that cannot tell that bytes are arriving; a slower one has close
+// to 600 ms of answer delay to begin, and an answer once begun is read whole
+// for as long as AnswerLimit allows.
+constexpr std::chrono::milliseconds AnswerStartLimit{800};
+
 // Abandon, when given, is asked a few times a second while the answers are
-// awaited; once it holds, the round ends.
+// awaited; once it holds, the round ends. A port on which nothing has begun
+// to come StartLimit after the probe counts as silent, unless it cannot tell.
 TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit = AnswerLimit,
-                      const std::function<bool()> &Abandon = {});
+                      const std::function<bool()> &Abandon = {},
+                      std::chrono::milliseconds StartLimit = AnswerLimit);
 
 // What a received block is, judged as the window judges it, save that a
 // record must be whole: a short one would leave the rest of the settings to

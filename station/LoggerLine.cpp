@@ -18,6 +18,7 @@ TLoggerLine::TLoggerLine(const QString &Port, TEventWait &Wait)
     FComm.SetCommName(Port);
     FComm.SetBaudRate(LineBaudRate);
     FComm.SetReadIntervalTimeout(FrameSilenceMs);
+    FComm.SetWatchReceiving(true);
     FComm.OnReceiveData = [this](TComm *, const std::uint8_t *Buffer, std::uint16_t Length) {
         if (!FListening || FAnswer)
             return;

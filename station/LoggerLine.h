@@ -43,6 +43,8 @@ public:
     // The line went down while open, as when the logger's cable is pulled:
     // no answer will come.
     bool HungUp() const { return FHungUp; }
+    // An answer has begun to come in, or the port cannot tell.
+    TReceiving Receiving() const { return FComm.Receiving(); }
 
     static constexpr std::chrono::milliseconds SettleWait{100};
 

@@ -249,6 +249,61 @@ private slots:
         QCOMPARE(run.Out, QString());
     }
 
+    // ports --probe as a script sees it: a line a port, and the time it takes.
+    // Delay is the loggers' answer delay (0: their own); limit, when not 0,
+    // the most the whole run may take.
+    void portsProbeDescribesEachPort_data()
+    {
+        QTest::addColumn<QString>("ports");
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("limit");
+        // Regression: every silent port was given the full three seconds.
+        QTest::newRow("a logger and two silent ports, in about a second")
+            << "Lss" << 0 << QStringList{"ttyE2E_0 logger A05123456", "ttyE2E_1 no answer", "ttyE2E_2 no answer"} << 0
+            << 1500;
+        QTest::newRow("ports that do not open say why")
+            << "sbfd" << 0
+            << QStringList{"ttyE2E_0 no answer", "ttyE2E_1 in use by another program", "ttyE2E_2 not a serial port",
+                           "ttyE2E_3 permission denied"}
+            << 3 << 1500;
+        QTest::newRow("a slow answer begun before the limit is read whole")
+            << "sL" << 450 << QStringList{"ttyE2E_0 no answer", "ttyE2E_1 logger A05123456"} << 0 << 0;
+        QTest::newRow("an answer that begins after the limit is none")
+            << "L" << 1500 << QStringList{"ttyE2E_0 no answer"} << 3 << 0;
+    }
+
+    void portsProbeDescribesEachPort()
+    {
+        QFETCH(QString, ports);
+        QFETCH(int, delay);
+        QFETCH(QStringList, lines);
+        QFETCH(int, status);
+        QFETCH(int, limit);
+        const TPortRow row(ports, FRuntime.get());
+        for (qsizetype i = 0; i < ports.size(); ++i)
+            if (delay > 0 && row.Logger(i))
+                row.Logger(i)->SetAnswerDelay(std::chrono::milliseconds(delay));
+        QElapsedTimer clock;
+        clock.start();
+        const TCtlRun run = RunCtl({QStringLiteral("ports"), QStringLiteral("--probe")});
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(run.Status, status);
+        // The system's own serial ports are listed too; only the row's are looked at.
+        QStringList described;
+        for (const QString &line : run.Out.split(u'\n', Qt::SkipEmptyParts))
+            if (line.startsWith(QLatin1String("ttyE2E_")))
+                described << line.simplified();
+        QCOMPARE(described, lines);
+        if (limit > 0)
+            QVERIFY2(elapsed < limit, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+        // Each port heard exactly one probe.
+        for (qsizetype i = 0; i < ports.size(); ++i)
+            if (ports.at(i) != u'b' && row.Logger(i))
+                QCOMPARE(row.Logger(i)->ReceivedFrames().size(), 1u);
+    }
+
     // A logger found, then gone before it is read back (as after a write):
     // the logger's fault, exit 1, never "no logger found".
     void readBackOfALoggerThatWentAway_data()
