@@ -15,6 +15,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(TFaultMode)
 
 // loggerctl against the emulator, run as a script runs it: what it sends, what
@@ -243,7 +245,11 @@ void TestLoggerctl::badFileSendsNothing_data()
     QTest::newRow("newer format") << "format = 1" << "format = 2" << "format = 2"
                                   << "format: format 2 is newer than this loggercfg reads (format 1)";
     QTest::newRow("no such file") << "<file>" << "missing" << "" << "No such file or directory";
-    QTest::newRow("a device that never ends") << "<file>" << "/dev/zero" << "" << "larger than 1 MiB";
+    QTest::newRow("a device that never ends") << "<file>" << "/dev/zero" << "" << "not a regular file (a pipe or a device)";
+    // Regression: the open waited for somebody to write into the pipe.
+    QTest::newRow("a pipe nobody writes to") << "<file>" << "<fifo>" << "" << "not a regular file (a pipe or a device)";
+    QTest::newRow("a folder") << "<file>" << "/tmp" << "" << "a folder, not a file";
+    QTest::newRow("a file too large") << "<file>" << "<large>" << "" << "larger than 1 MiB: not a settings file";
 }
 
 void TestLoggerctl::badFileSendsNothing()
@@ -258,7 +264,12 @@ void TestLoggerctl::badFileSendsNothing()
     good.Values = RecordSettings(logger->ParameterRecord());
     QString text = QString::fromStdString(WriteSettingsFile(good));
     QString path;
-    if (from == QLatin1String("<file>")) {
+    if (to == QLatin1String("<fifo>")) {
+        path = Path(QStringLiteral("pipe.toml"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (to == QLatin1String("<large>")) {
+        path = WriteText(QStringLiteral("large.toml"), text.toUtf8() + QByteArray(1 << 20, '#'));
+    } else if (from == QLatin1String("<file>")) {
         path = to.startsWith(u'/') ? to : Path(to);
     } else {
         QVERIFY2(text.contains(from), qPrintable(from));
@@ -266,7 +277,11 @@ void TestLoggerctl::badFileSendsNothing()
         path = WriteText(QStringLiteral("bad.toml"), text.toUtf8());
     }
 
-    const TCtlRun run = RunCtl(Write(path, Port));
+    QElapsedTimer clock;
+    clock.start();
+    const TCtlRun run = RunCtl(Write(path, Port), {}, 10000);
+    // Refused before any port is opened, so at once whatever the file is.
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QCOMPARE(run.Status, 2);
     QString where = path + QStringLiteral(": ");
     if (!marker.isEmpty()) {
