@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "Discovery.h"
 #include "LoggerSearch.h"
+#include "PrintableText.h"
 #include "Progress.h"
 #include "RecordDecoder.h"
 
@@ -12,7 +13,7 @@ QString Describe(const TPortResult &Port)
 {
     switch (Port.Answer) {
     case TPortAnswer::Record:
-        return QStringLiteral("logger %1").arg(QString::fromStdString(SerialNumberText(Port.Record)));
+        return QStringLiteral("logger %1").arg(PrintableText(QString::fromStdString(SerialNumberText(Port.Record))));
     case TPortAnswer::NoAnswer: return QStringLiteral("no answer");
     case TPortAnswer::Damaged: return QStringLiteral("damaged answer (Data Check Error)");
     case TPortAnswer::OtherFrame: return QStringLiteral("a frame that is no parameter record");

@@ -39,6 +39,8 @@ private slots:
     void verifyCatchesWhatTheLoggerDidNotKeep();
     void unacknowledgedWriteFails();
     void restorePutsTheBackupBack();
+    void loggerTextIsPrintable_data();
+    void loggerTextIsPrintable();
 
 private:
     QString Path(const QString &name) const { return FFiles->filePath(name); }
@@ -410,6 +412,48 @@ void TestLoggerctl::restorePutsTheBackupBack()
     run = RunCtl(QStringList{restore}.replaceInStrings(backup, other) << QStringLiteral("--force"));
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
     QCOMPARE(SerialNumberText(logger->ParameterRecord()), std::string("B07654321"));
+}
+
+
+// A serial number with an escape character in it, as a logger with a damaged
+// memory could send: a terminal must not take it for a command.
+void TestLoggerctl::loggerTextIsPrintable_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // %file: a settings file of the logger as it was; %out: one to write
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("stream");  // out or err
+    QTest::addColumn<QString>("line");    // one line of it, blanks run together
+    QTest::newRow("read") << QStringList{"read", "--port", Port, "-o", "%out"} << 0 << "err"
+                          << "read the logger A0512\\x1b456 on ttyE2E_CTL into %out";
+    QTest::newRow("ports --probe") << QStringList{"ports", "--probe"} << 0 << "out" << "ttyE2E_CTL logger A0512\\x1b456";
+    QTest::newRow("diff") << QStringList{"diff", "%file", "--port", Port, "--with-identity"} << 1 << "out"
+                          << "Serial Number: logger \"A0512\\u001B456\", file \"A05123456\"";
+    QTest::newRow("report") << QStringList{"report", "--port", Port, "-o", "%out"} << 0 << "err"
+                            << "printed the configuration record of the logger A0512\\x1b456 on ttyE2E_CTL into %out";
+}
+
+void TestLoggerctl::loggerTextIsPrintable()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, stream);
+    QFETCH(QString, line);
+    auto logger = StartLogger(Port);
+    const QString file = Path(QStringLiteral("before.toml"));
+    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), Port, QStringLiteral("-o"), file}).Status, 0);
+    TFrameBuffer record = logger->ParameterRecord();
+    record[Offset::SerialDigits + 2] = 0x1b;
+    logger->SetParameterRecord(record);
+
+    const QString out = Path(QStringLiteral("out"));
+    arguments.replaceInStrings(QStringLiteral("%file"), file).replaceInStrings(QStringLiteral("%out"), out);
+    const TCtlRun run = RunCtl(arguments);
+    QCOMPARE(run.Status, status);
+    QVERIFY2(!run.Out.contains(QChar(0x1b)) && !run.Err.contains(QChar(0x1b)), qPrintable(run.Out + run.Err));
+    QStringList lines;
+    for (const QString &printed : (stream == QLatin1String("out") ? run.Out : run.Err).split(u'\n'))
+        lines << printed.simplified();
+    QVERIFY2(lines.contains(QString(line).replace(QStringLiteral("%out"), out)), qPrintable(lines.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestLoggerctl)
