@@ -15,6 +15,11 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
     }
     TProgress progress;
     Context.Progress = &progress;
+    // Said once, before a command that looks for ports, since a port the
+    // user registered may be missing for it.
+    const TVerb verb = parsed.Command->Verb;
+    if (verb != TVerb::AuditVerify && verb != TVerb::AuditShow && !Context.PortMapProblem.isEmpty())
+        Console::Warning(Context.PortMapProblem);
     try {
         switch (parsed.Command->Verb) {
         case TVerb::Ports: return static_cast<int>(RunPorts(*parsed.Command, Context));

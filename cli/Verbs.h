@@ -17,6 +17,8 @@ struct TContext {
     // Changes when the candidates may have; replaced with Candidates.
     std::function<QByteArray()> CandidatesStamp = PortListStamp;
     TProgress *Progress = nullptr;
+    // Where the port map lies, when the user should be told (SettleRuntimeDirectory).
+    QString PortMapProblem;
 };
 
 // Each returns the exit status, or throws EStationError.

@@ -41,6 +41,8 @@ private slots:
     void restorePutsTheBackupBack();
     void loggerTextIsPrintable_data();
     void loggerTextIsPrintable();
+    void noQtInternalsOnStderr_data();
+    void noQtInternalsOnStderr();
 
 private:
     QString Path(const QString &name) const { return FFiles->filePath(name); }
@@ -454,6 +456,51 @@ void TestLoggerctl::loggerTextIsPrintable()
     for (const QString &printed : (stream == QLatin1String("out") ? run.Out : run.Err).split(u'\n'))
         lines << printed.simplified();
     QVERIFY2(lines.contains(QString(line).replace(QStringLiteral("%out"), out)), qPrintable(lines.join(u'\n')));
+}
+
+// Shells without a desktop login: Qt's own lookup of the runtime directory
+// warned on stderr, each time it was made. %dir is a folder of the test's own,
+// which also holds the temporary folder a missing runtime directory falls back on.
+void TestLoggerctl::noQtInternalsOnStderr_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<bool>("told");  // our own one warning, that the port map is not where the user put it
+    QTest::newRow("XDG_RUNTIME_DIR unset") << QStringList{"XDG_RUNTIME_DIR"} << false;
+    QTest::newRow("XDG_RUNTIME_DIR a missing folder") << QStringList{"XDG_RUNTIME_DIR=%dir/missing"} << false;
+    QTest::newRow("XDG_RUNTIME_DIR writable by others") << QStringList{"XDG_RUNTIME_DIR=%dir/open"} << true;
+    QTest::newRow("HOME unset") << QStringList{"HOME"} << false;
+    QTest::newRow("HOME and XDG_RUNTIME_DIR unset") << QStringList{"HOME", "XDG_RUNTIME_DIR"} << false;
+}
+
+void TestLoggerctl::noQtInternalsOnStderr()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(bool, told);
+    auto logger = StartLogger(Port);
+    // By its device, which no runtime directory hides.
+    const QString device = QString::fromStdString(logger->SlavePath());
+    const QString file = Path(QStringLiteral("logger.toml"));
+    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), device, QStringLiteral("-o"), file}).Status, 0);
+    const QString dir = Path(QStringLiteral("env"));
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/open")));
+    QVERIFY(QFile::setPermissions(dir + QStringLiteral("/open"), QFileDevice::Permissions(0x7777)));
+    environment.replaceInStrings(QStringLiteral("%dir"), dir);
+    environment << QStringLiteral("TMPDIR=") + dir;
+
+    const QList<std::pair<QStringList, int>> commands = {
+        {{"ports"}, 0},
+        {{"ports", "--probe"}, -1},  // whatever the computer's own ports answer
+        {{"read", "--port", device}, 0},
+        {{"diff", file, "--port", device}, 0},
+        {{"report", "--port", device, "-o", Path(QStringLiteral("record.pdf"))}, 0},
+    };
+    for (const auto &[arguments, status] : commands) {
+        const TCtlRun run = RunCtl(arguments, environment);
+        const QString what = arguments.join(u' ') + QStringLiteral(": ") + run.Err;
+        QVERIFY2(status < 0 || run.Status == status, qPrintable(what));
+        QVERIFY2(!run.Err.contains(QLatin1String("QStandardPaths")), qPrintable(what));
+        QVERIFY2(run.Err.count(QLatin1String("warning: XDG_RUNTIME_DIR")) == (told ? 1 : 0), qPrintable(what));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLoggerctl)
