@@ -26,7 +26,6 @@ enum class TPortAnswer {
     CannotOpen,  // not opened for any other reason
 };
 
-
 struct TPortResult {
     QString Port;
     TPortAnswer Answer = TPortAnswer::NoAnswer;

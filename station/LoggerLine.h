@@ -64,7 +64,7 @@ enum class TLineUse { Search, FoundLogger };
 
 // One request on a known port, as the window sends it: open, wait, send, wait
 // up to Limit for the first block, close, wait. An empty answer is none.
-// Throws EStationError when the port cannot be opened: no logger for a
-// search, for a logger found before a logger fault that says it went away.
+// Throws EStationError when the port cannot be opened: "no logger found" for
+// a search; for a logger found before, a logger fault that says it went away.
 TBlock Exchange(const QString &Port, const std::uint8_t *Request, std::size_t Length,
                 std::chrono::milliseconds Limit, TLineUse Use = TLineUse::Search);
