@@ -18,7 +18,9 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
     // Said once, before a command that looks for ports, since a port the
     // user registered may be missing for it.
     const TVerb verb = parsed.Command->Verb;
-    if (verb != TVerb::AuditVerify && verb != TVerb::AuditShow && !Context.PortMapProblem.isEmpty())
+    const bool usesPorts = verb == TVerb::Ports || verb == TVerb::Read || verb == TVerb::Write || verb == TVerb::Diff
+                           || verb == TVerb::Restore || verb == TVerb::Report || verb == TVerb::Batch;
+    if (usesPorts && !Context.PortMapProblem.isEmpty())
         Console::Warning(Context.PortMapProblem);
     try {
         switch (parsed.Command->Verb) {

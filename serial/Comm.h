@@ -89,10 +89,11 @@ public:
     // Queues a copy; true means queued, not sent.
     bool SendData(const void *Buffer, std::uint16_t Length);
     std::intptr_t Handle() const;
-    // Any thread. Told on a port opened with WatchReceiving set; where the
-    // system tells arrivals only through a wait of their own, watching costs
-    // the reader one more wait per block, and a port that also watches line
-    // events cannot tell. Quiet on a closed port.
+    // Told on a port opened with WatchReceiving set, as the reader sees the
+    // bytes come, without waiting for it; where the system tells arrivals
+    // only through a wait of their own, watching costs the reader one more
+    // wait per block, and a port that also watches line events cannot tell.
+    // Quiet on a closed port.
     TReceiving Receiving() const;
 
     // Setters of line settings and time-outs re-apply them at once on an open
