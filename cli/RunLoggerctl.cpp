@@ -19,6 +19,13 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
         Context.Station = LoadStationConfig();
     if (!Context.Station.Problem.isEmpty())
         Console::Warning(Context.Station.Problem + QStringLiteral("; going on without the station's settings"));
+    // Said once, before a command that looks for ports, since a port the
+    // user registered may be missing for it.
+    const TVerb verb = parsed.Command->Verb;
+    const bool usesPorts = verb == TVerb::Ports || verb == TVerb::Read || verb == TVerb::Write || verb == TVerb::Diff
+                           || verb == TVerb::Restore || verb == TVerb::Report || verb == TVerb::Batch;
+    if (usesPorts && !Context.PortMapProblem.isEmpty())
+        Console::Warning(Context.PortMapProblem);
     try {
         switch (parsed.Command->Verb) {
         case TVerb::Ports: return static_cast<int>(RunPorts(*parsed.Command, Context));

@@ -1,8 +1,9 @@
 #include "Verbs.h"
 
 #include "Console.h"
-#include "DeniedPortsAdvice.h"
 #include "Discovery.h"
+#include "LoggerSearch.h"
+#include "PrintableText.h"
 #include "Progress.h"
 #include "RecordDecoder.h"
 
@@ -12,12 +13,15 @@ QString Describe(const TPortResult &Port)
 {
     switch (Port.Answer) {
     case TPortAnswer::Record:
-        return QStringLiteral("logger %1").arg(QString::fromStdString(SerialNumberText(Port.Record)));
+        return QStringLiteral("logger %1").arg(PrintableText(QString::fromStdString(SerialNumberText(Port.Record))));
     case TPortAnswer::NoAnswer: return QStringLiteral("no answer");
     case TPortAnswer::Damaged: return QStringLiteral("damaged answer (Data Check Error)");
     case TPortAnswer::OtherFrame: return QStringLiteral("a frame that is no parameter record");
     case TPortAnswer::Denied: return QStringLiteral("permission denied");
-    case TPortAnswer::CannotOpen: return QStringLiteral("cannot open: missing or in use");
+    case TPortAnswer::InUse: return QStringLiteral("in use by another program");
+    case TPortAnswer::Missing: return QStringLiteral("no such port");
+    case TPortAnswer::NotSerial: return QStringLiteral("not a serial port");
+    case TPortAnswer::CannotOpen: return QStringLiteral("cannot open");
     }
     return {};
 }
@@ -33,7 +37,9 @@ TExitStatus RunPorts(const TCommand &Command, TContext &Context)
         return TExitStatus::Success;
     }
     Context.Progress->Phase(QStringLiteral("probing %1 ports...").arg(ports.size()));
-    const TDiscovery discovery = ProbePorts(ports, TProbeEnd::EveryPort);
+    // A survey, not a search that must find the logger: silent ports are
+    // not given the full answer time.
+    const TDiscovery discovery = ProbePorts(ports, TProbeEnd::EveryPort, AnswerLimit, {}, AnswerStartLimit);
     qsizetype width = 0;
     for (const QString &port : ports)
         width = std::max(width, port.size());
@@ -41,7 +47,7 @@ TExitStatus RunPorts(const TCommand &Command, TContext &Context)
         Console::Data(QStringLiteral("%1  %2\n").arg(port.Port, -int(width)).arg(Describe(port)).toStdString());
     if (discovery.Found())
         return TExitStatus::Success;
-    const QStringList denied = discovery.With(TPortAnswer::Denied);
-    Console::Message(denied.isEmpty() ? QStringLiteral("no logger answered") : DeniedPortsAdvice(denied));
+    Console::Message(ports.isEmpty() ? QStringLiteral("no serial port found (No device detected!)")
+                                     : NoLoggerMessage(discovery));
     return TExitStatus::NoLogger;
 }

@@ -1,6 +1,7 @@
 #include "Verbs.h"
 
 #include "Console.h"
+#include "PrintableText.h"
 #include "RecordDecoder.h"
 #include "SettingsIo.h"
 #include "Verify.h"
@@ -20,6 +21,7 @@ TExitStatus RunRead(const TCommand &Command, TContext &Context)
     }
     SaveTextFile(Command.Output, text);
     Console::Message(QStringLiteral("read the logger %1 on %2 into %3")
-                         .arg(QString::fromStdString(SerialNumberText(logger.Record)), logger.Port, Command.Output));
+                         .arg(PrintableText(QString::fromStdString(SerialNumberText(logger.Record))), logger.Port,
+                              Command.Output));
     return TExitStatus::Success;
 }

@@ -21,6 +21,8 @@ struct TContext {
     TProgress *Progress = nullptr;
     // The station's audit log, operator and backup folder, which options override.
     TStationConfig Station;
+    // Where the port map lies, when the user should be told (SettleRuntimeDirectory).
+    QString PortMapProblem;
 };
 
 // Each returns the exit status, or throws EStationError.

@@ -15,3 +15,8 @@ void ReadSerialPortList(QStringList &List)
     SortPortNames(names);
     List = names;
 }
+
+QString SettleRuntimeDirectory()
+{
+    return PortMap::SettleRuntimeDirectory();
+}

@@ -63,3 +63,9 @@ void ReadSerialPortList(QStringList &List)
     SortPortNames(names);
     List = names;
 }
+
+// Windows names its ports itself; there is no port map.
+QString SettleRuntimeDirectory()
+{
+    return {};
+}

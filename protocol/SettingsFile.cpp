@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -331,6 +332,190 @@ private:
     TValueOrigin FOrigin = TValueOrigin::Typed;
 };
 
+// A key given twice. toml++ names it by the text it recorded, which for a
+// quoted key comes out garbled ('"SeService Life" '), so the key is read again
+// from its line: toml++ reads each piece of it, and the table it belongs to
+// is the header above it.
+class TDuplicateKey
+{
+public:
+    TDuplicateKey(std::string_view text, const toml::parse_error &error)
+        : FText(text), FLine(error.source().begin.line)
+    {
+        const std::string_view line = Line(FLine);
+        const bool header = error.description().find("existing table") != std::string_view::npos
+                            && !line.empty() && line.front() == '[';
+        FFound = header ? Header(line, FPath) : Enclosing(FPath) && KeyBefore(UpToColumn(error.source().begin.column));
+    }
+
+    // As every message names a key: "Device Info"."Service Life".
+    std::optional<std::string> Message() const
+    {
+        if (!FFound || FPath.empty())
+            return std::nullopt;
+        std::string message = TablePath(FPath) + ": given twice";
+        if (const auto first = FirstLine())
+            message += ", first on line " + std::to_string(*first);
+        return message;
+    }
+
+private:
+    // Where line Number begins; npos past the end. Looked up once for every
+    // line up to the key's, however long the file.
+    std::size_t LineStart(std::uint32_t number) const
+    {
+        if (FStarts.empty()) {
+            FStarts.push_back(0);
+            for (std::size_t at = FText.find('\n'); at != std::string_view::npos && FStarts.size() < FLine;
+                 at = FText.find('\n', at + 1))
+                FStarts.push_back(at + 1);
+        }
+        return number >= 1 && number <= FStarts.size() ? FStarts[number - 1] : std::string_view::npos;
+    }
+
+    std::string_view RawLine(std::uint32_t number) const
+    {
+        const std::size_t start = LineStart(number);
+        if (start == std::string_view::npos)
+            return {};
+        return FText.substr(start, FText.find('\n', start) - start);
+    }
+
+    // The key's line before the column toml++ names, which counts characters, not bytes.
+    std::string_view UpToColumn(std::uint32_t column) const
+    {
+        const std::string_view line = RawLine(FLine);
+        std::size_t at = 0;
+        for (std::uint32_t passed = 1; passed < column && at < line.size(); ++passed) {
+            ++at;
+            while (at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80)
+                ++at;
+        }
+        return line.substr(0, at);
+    }
+
+    // Line Number without the blanks around it.
+    std::string_view Line(std::uint32_t number) const
+    {
+        std::string_view line = RawLine(number);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        return line;
+    }
+
+    // The pieces of a key or a table header, as toml++ reads them alone.
+    static bool Pieces(const std::string &document, std::vector<std::string> &path)
+    {
+        toml::table parsed;
+        try {
+            parsed = toml::parse(document);
+        } catch (const toml::parse_error &) {
+            return false;
+        }
+        const toml::table *table = &parsed;
+        while (table && table->size() == 1) {
+            const toml::table *inner = nullptr;
+            for (auto &&[key, value] : *table) {
+                path.emplace_back(key.str());
+                inner = value.as_table();
+            }
+            table = inner;
+        }
+        return true;
+    }
+
+    static bool Header(std::string_view line, std::vector<std::string> &path)
+    {
+        return line.substr(0, 2) != "[[" && Pieces(std::string(line), path);
+    }
+
+    // The table of the last header above the key's line; the root if none.
+    bool Enclosing(std::vector<std::string> &path) const
+    {
+        for (std::uint32_t n = FLine; n-- > 1;) {
+            const std::string_view line = Line(n);
+            if (!line.empty() && line.front() == '[')
+                return Header(line, path);
+        }
+        return true;
+    }
+
+    // The key whose value begins where the line is cut, inside any inline
+    // tables that enclose it.
+    bool KeyBefore(std::string_view line)
+    {
+        std::vector<std::string_view> outer;
+        std::size_t keyStart = 0;
+        std::size_t equals = std::string_view::npos;
+        char quote = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (quote) {
+                if (quote == '"' && c == '\\')
+                    ++i;
+                else if (c == quote)
+                    quote = 0;
+                continue;
+            }
+            switch (c) {
+            case '"':
+            case '\'': quote = c; break;
+            case '=': equals = i; break;
+            case '{':
+                if (equals == std::string_view::npos)
+                    return false;
+                outer.push_back(line.substr(keyStart, equals - keyStart));
+                keyStart = i + 1;
+                equals = std::string_view::npos;
+                break;
+            case '}':
+                if (!outer.empty())
+                    outer.pop_back();
+                [[fallthrough]];
+            case ',':
+                keyStart = i + 1;
+                equals = std::string_view::npos;
+                break;
+            default: break;
+            }
+        }
+        if (equals == std::string_view::npos)
+            return false;
+        outer.push_back(line.substr(keyStart, equals - keyStart));
+        for (const std::string_view key : outer)
+            if (!Pieces(std::string(key) + " = 0", FPath))
+                return false;
+        return true;
+    }
+
+    // Where the key was given first: in the file up to the line that gives it again.
+    std::optional<std::uint32_t> FirstLine() const
+    {
+        toml::table before;
+        try {
+            before = toml::parse(FText.substr(0, std::min(LineStart(FLine), FText.size())));
+        } catch (const toml::parse_error &) {
+            return std::nullopt;
+        }
+        const toml::node *node = &before;
+        for (const std::string &piece : FPath) {
+            const toml::table *table = node->as_table();
+            node = table ? table->get(piece) : nullptr;
+            if (!node)
+                return std::nullopt;
+        }
+        return node->source().begin.line;
+    }
+
+    std::string_view FText;
+    std::uint32_t FLine;
+    mutable std::vector<std::size_t> FStarts;
+    std::vector<std::string> FPath;
+    bool FFound = false;
+};
+
 } // namespace
 
 TSettingsFile ReadSettingsFile(std::string_view Text, const std::string &FileName)
@@ -340,6 +525,9 @@ TSettingsFile ReadSettingsFile(std::string_view Text, const std::string &FileNam
     try {
         root = toml::parse(Text, FileName);
     } catch (const toml::parse_error &e) {
+        if (e.description().find("cannot redefine existing") != std::string_view::npos)
+            if (const auto message = TDuplicateKey(Text, e).Message())
+                reader.Fail(e.source().begin.line, "", *message);
         reader.Fail(e.source().begin.line, "", "not a TOML file: " + std::string(e.description()));
     }
     return reader.Read(root);

@@ -62,10 +62,17 @@ void TComm::OpenPort()
     SerialPlatform::TOpenFailure failure = SerialPlatform::TOpenFailure::None;
     std::unique_ptr<SerialPlatform::TPort> port =
         SerialPlatform::TPort::Open(SerialPlatform::DevicePath(FCommName), &failure);
-    if (!port && failure == SerialPlatform::TOpenFailure::Denied)
-        throw ECommsAccessDenied("Can't Open the Port");
-    if (!port)
+    if (!port) {
+        switch (failure) {
+        case SerialPlatform::TOpenFailure::Denied: throw ECommsAccessDenied("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::InUse: throw ECommsPortInUse("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::Missing: throw ECommsNoSuchPort("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::NotSerial: throw ECommsNotSerialPort("Can't Open the Port");
+        case SerialPlatform::TOpenFailure::None:
+        case SerialPlatform::TOpenFailure::Other: break;
+        }
         throw ECommsError("Can't Open the Port");
+    }
     if (!port->SizeQueues(DriverQueueSize, DriverQueueSize))
         throw ECommsError("不能设置通讯缓冲区");
     port->Purge(true, true);
@@ -83,7 +90,8 @@ void TComm::OpenPort()
 
     // Handlers for line events are to be assigned before the open that should report them.
     auto reader = std::make_unique<TReadThread>(*port, *stopEvent, *FNotifyQueue,
-                                                OnReceiveError != nullptr || OnModemStateChange != nullptr);
+                                                OnReceiveError != nullptr || OnModemStateChange != nullptr,
+                                                FWatchReceiving);
     // Made before the reader starts: a running worker that nobody told to stop
     // would hold the unwinding of a failed allocation in its join for ever.
     auto writer =
@@ -97,6 +105,7 @@ void TComm::OpenPort()
         throw ECommsError("Unable to create write thread");
     }
 
+    FReceivingWatched = FWatchReceiving;
     FPort = std::move(port);
     FStopEvent = std::move(stopEvent);
     FSendQueue = std::move(sendQueue);
@@ -143,6 +152,20 @@ bool TComm::SendData(const void *Buffer, std::uint16_t Length)
 std::intptr_t TComm::Handle() const
 {
     return FPort ? FPort->Handle() : 0;
+}
+
+TReceiving TComm::Receiving() const
+{
+    if (!FPort)
+        return TReceiving::Quiet;
+    if (!FReceivingWatched)
+        return TReceiving::Unknown;
+    // The port's word first: the reader lowers it only once the block is in
+    // the queue, so a block between the two is found in the one or the other.
+    const TReceiving arrival = FPort->Arrival();
+    if (arrival == TReceiving::Block || FNotifyQueue->Holds(WM_COMM_RXDATA))
+        return TReceiving::Block;
+    return arrival;
 }
 
 void TComm::NotifyWndProc(const TCommNotification &Message)

@@ -14,13 +14,37 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An open that the system refused because the user may not use the device.
-// Its message is that of any failed open; callers that can explain the
-// refusal catch it apart.
+// Opens that failed for a reason a user can act on. Each carries the message
+// of any failed open, so that a caller that shows only the message says what
+// it always said; callers that can explain the failure catch them apart.
+
+// The system refused because the user may not use the device.
 class ECommsAccessDenied : public ECommsError {
 public:
     using ECommsError::ECommsError;
 };
+
+// Another program holds the port.
+class ECommsPortInUse : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// No device answers to the port's name.
+class ECommsNoSuchPort : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// The name opens something that is no serial port: a file, another kind of device.
+class ECommsNotSerialPort : public ECommsError {
+public:
+    using ECommsError::ECommsError;
+};
+
+// Whether a block is coming in: Block from the first byte the reader takes
+// until OnReceiveData has had the block, Unknown where the port cannot tell.
+enum class TReceiving { Quiet, Block, Unknown };
 
 enum class TParity { None, Odd, Even, Mark, Space };
 enum class TStopBits { _1, _1_5, _2 };
@@ -65,11 +89,19 @@ public:
     // Queues a copy; true means queued, not sent.
     bool SendData(const void *Buffer, std::uint16_t Length);
     std::intptr_t Handle() const;
+    // Told on a port opened with WatchReceiving set, as the reader sees the
+    // bytes come, without waiting for it; where the system tells arrivals
+    // only through a wait of their own, watching costs the reader one more
+    // wait per block, and a port that also watches line events cannot tell.
+    // Quiet on a closed port.
+    TReceiving Receiving() const;
 
     // Setters of line settings and time-outs re-apply them at once on an open
     // port; CommName and Parity are only stored until the next application.
     QString CommName() const { return FCommName; }
     void SetCommName(const QString &Value) { FCommName = Value; }
+    bool WatchReceiving() const { return FWatchReceiving; }
+    void SetWatchReceiving(bool Value) { FWatchReceiving = Value; }
     std::uint32_t BaudRate() const { return FBaudRate; }
     void SetBaudRate(std::uint32_t Value);
     bool ParityCheck() const { return FParityCheck; }
@@ -153,6 +185,8 @@ private:
     std::unique_ptr<TSendQueue> FSendQueue;
 
     QString FCommName = QStringLiteral("COM2");
+    bool FWatchReceiving = false;
+    bool FReceivingWatched = false;  // as the open found FWatchReceiving
     std::uint32_t FBaudRate = 9600;
     bool FParityCheck = false;
     bool FOutx_CtsFlow = false;

@@ -36,6 +36,13 @@ bool TNotifyQueue::Empty()
     return FItems.empty();
 }
 
+bool TNotifyQueue::Holds(std::uint32_t message)
+{
+    const std::lock_guard lock(FLock);
+    return std::any_of(FItems.begin(), FItems.end(),
+                       [message](const TCommNotification &n) { return n.Message == message; });
+}
+
 bool PostNotification(TNotifyQueue &notifyWindow, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
                       std::unique_ptr<std::uint8_t[]> block)
 {
@@ -110,11 +117,12 @@ void TCommThread::Run()
 }
 
 TReadThread::TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent,
-                         TNotifyQueue &notifyWindow, bool watchLineEvents)
+                         TNotifyQueue &notifyWindow, bool watchLineEvents, bool watchArrivals)
     : PortHandle(portHandle)
     , StopEvent(stopEvent)
     , NotifyWindow(notifyWindow)
     , WatchLineEvents(watchLineEvents)
+    , WatchArrivals(watchArrivals)
 {
 }
 
@@ -124,7 +132,7 @@ void TReadThread::Execute()
     // The I/O's state and buffer are allocated here; without them the reader
     // ends as it does when its events cannot be made.
     try {
-        SerialPlatform::TReaderIo io(PortHandle, WatchLineEvents, ReadBufferSize);
+        SerialPlatform::TReaderIo io(PortHandle, WatchLineEvents, WatchArrivals, ReadBufferSize);
         FIo = &io;
         Run();
         FIo = nullptr;

@@ -42,6 +42,8 @@ public:
     // The owner's thread: the oldest notification, if any.
     std::optional<TCommNotification> Take();
     bool Empty();
+    // Any thread: whether a notification of that message waits.
+    bool Holds(std::uint32_t message);
     // Set while notifications wait; the owner consumes it before taking them.
     SerialPlatform::TEvent &Wake() { return FWake; }
 
@@ -109,8 +111,9 @@ class TReadThread : public TCommThread {
 public:
     // Line events are watched only when someone listens for them: where the
     // system cannot wait for them, watching wakes the reader every 100 ms.
+    // Arrivals, too, where telling them costs a wait.
     TReadThread(SerialPlatform::TPort &portHandle, const SerialPlatform::TEvent &stopEvent, TNotifyQueue &notifyWindow,
-                bool watchLineEvents);
+                bool watchLineEvents, bool watchArrivals);
 
 protected:
     void Execute() override;
@@ -128,6 +131,7 @@ private:
     const SerialPlatform::TEvent &StopEvent;
     TNotifyQueue &NotifyWindow;
     const bool WatchLineEvents;
+    const bool WatchArrivals;
 
     // Valid while Execute runs.
     SerialPlatform::TReaderIo *FIo = nullptr;

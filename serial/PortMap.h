@@ -11,7 +11,20 @@
 namespace PortMap {
 
 // The directory, created with mode 0700 if missing; empty when it is unusable.
+// It lies in $XDG_RUNTIME_DIR when that is a directory of the user's own that
+// nobody else may write to (made when missing), else in <temp>/runtime-<user>.
 QString Directory();
+
+// What the user should be told about where the directory lies: that
+// XDG_RUNTIME_DIR was passed over, or that there is no directory at all, with
+// what to do; empty when all is well.
+QString DirectoryProblem();
+
+// Points XDG_RUNTIME_DIR at the directory the port map lies in, where one was
+// found, so that the rest of the process, Qt's own lookups included, finds the
+// same one; returns what DirectoryProblem() said before. For a program's
+// start, before it makes its Qt application.
+QString SettleRuntimeDirectory();
 
 // Names of the registered ports whose target still exists, unsorted.
 QStringList RegisteredNames();

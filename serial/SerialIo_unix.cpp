@@ -254,6 +254,8 @@ struct TReaderIo::TState {
             // Bytes the filter drops still keep the line from counting as silent.
             LastByte = TClock::now();
             Count += Filter.Apply(Buffer + Count, static_cast<std::size_t>(got), options);
+            if (Count > 0)
+                Port.Arriving.store(true, std::memory_order_release);
             if (Count == Size || (Count > 0 && PassesAtOnce(t)))
                 CompleteRead();
             return;
@@ -287,7 +289,8 @@ struct TReaderIo::TState {
     }
 };
 
-TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize)
+// Arrivals cost nothing to tell here: the reader sees every byte as it comes.
+TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, bool, std::size_t readSize)
     : F(new TState{*port.F, watchLineEvents, std::vector<std::uint8_t>(readSize), {}, {}})
 {
 }
@@ -333,6 +336,8 @@ TIo TReaderIo::ClearErrors(std::uint32_t &flags)
 
 TIoResult TReaderIo::StartRead()
 {
+    // The block before this read, if any, has been posted by now.
+    F->Port.Arriving.store(false, std::memory_order_release);
     if (F->Broken)
         return {TIo::Failed, 0};
     F->Buffer = F->Storage.data();

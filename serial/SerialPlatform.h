@@ -65,9 +65,11 @@ enum : std::uint32_t { ModemRing = 0x4, ModemCarrier = 0x8 };
 enum : std::uint32_t { EventCarrier = 0x20, EventError = 0x80, EventRing = 0x100 };
 inline constexpr std::uint32_t WatchedEvents = EventCarrier | EventError | EventRing;
 
-// Why a device would not open. Callers tell a user who lacks the right to a
-// device apart from a device that is missing or busy; everything else is Other.
-enum class TOpenFailure { None, Missing, InUse, Denied, Other };
+// Why a device would not open, so that a user can be told what to do about it:
+// join a group (Denied), close the other program (InUse), plug the device in
+// or correct its name (Missing), or name a serial port rather than some other
+// file (NotSerial). Everything else is Other.
+enum class TOpenFailure { None, Missing, InUse, Denied, NotSerial, Other };
 
 // How a started operation, or the collection of its result, went. Closed is a
 // port handle that is no longer valid, as after the owner closed it: the thread
@@ -119,6 +121,10 @@ public:
     TPort &operator=(const TPort &) = delete;
 
     std::intptr_t Handle() const;
+    // Any thread. Block from the first byte of a block that the reader takes
+    // until the reader starts its next read, by which time the block has been
+    // posted; Unknown where the reader does not watch for arrivals.
+    TReceiving Arrival() const;
 
     bool SizeQueues(std::uint32_t receive, std::uint32_t transmit);
     // False when the driver refused part of the settings; the rest still applies.
@@ -145,8 +151,9 @@ enum class TReaderWake { Stop, LineEvent, Read, Failed };
 // of the I/O's own, which outlives a read that the driver will not give up.
 class TReaderIo {
 public:
-    // Line events are watched only when asked for, where watching costs wake-ups.
-    TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize);
+    // Line events are watched only when asked for, where watching costs
+    // wake-ups; so are arrivals, where telling them takes a wait of their own.
+    TReaderIo(TPort &port, bool watchLineEvents, bool watchArrivals, std::size_t readSize);
     ~TReaderIo();
     TReaderIo(const TReaderIo &) = delete;
     TReaderIo &operator=(const TReaderIo &) = delete;

@@ -219,12 +219,18 @@ TOpenFailure OpenFailure(int error)
     case EPERM:
         return TOpenFailure::Denied;
     case ENOENT:
+    case ENOTDIR:
     case ENODEV:
     case ENXIO:
         return TOpenFailure::Missing;
     case EBUSY:
     case EWOULDBLOCK:
         return TOpenFailure::InUse;
+    // A directory, or a file or device that takes no terminal requests.
+    case EISDIR:
+    case ENOTTY:
+    case EINVAL:
+        return TOpenFailure::NotSerial;
     default:
         return TOpenFailure::Other;
     }
@@ -260,8 +266,9 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
         return fail(EBUSY);
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         ::close(fd);
-        return fail(ENOTTY);
+        return fail(error);
     }
     if (failure)
         *failure = TOpenFailure::None;
@@ -282,6 +289,17 @@ TPort::~TPort()
 std::intptr_t TPort::Handle() const
 {
     return F->Fd;
+}
+
+TReceiving TPort::Arrival() const
+{
+    if (F->Arriving.load(std::memory_order_acquire))
+        return TReceiving::Block;
+    // Bytes the driver holds that the reader has yet to take are arriving too.
+    int waiting = 0;
+    if (::ioctl(F->Fd, TIOCINQ, &waiting) == 0 && waiting > 0)
+        return TReceiving::Block;
+    return TReceiving::Quiet;
 }
 
 bool TPort::SizeQueues(std::uint32_t, std::uint32_t)

@@ -4,6 +4,7 @@
 
 #include <QWinEventNotifier>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
@@ -219,6 +220,9 @@ QString DevicePath(const QString &name)
 
 struct TPort::TState {
     HANDLE Handle = INVALID_HANDLE_VALUE;
+    // Written by the reader, which alone knows whether its watch for
+    // arrivals holds.
+    std::atomic<TReceiving> Arrival{TReceiving::Unknown};
 };
 
 TDriverCalls &DriverCalls()
@@ -240,8 +244,26 @@ std::unique_ptr<TPort> TPort::Open(const QString &path, TOpenFailure *failure)
     const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
         if (failure)
-            *failure = OpenFailure(::GetLastError());
+            *failure = OpenFailure(error);
+        // A folder answers access denied as well, as a port held by another program does.
+        if (failure && error == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = ::GetFileAttributesW(name.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                *failure = TOpenFailure::NotSerial;
+        }
+        return nullptr;
+    }
+    // CreateFile opens files and other devices as readily as ports, which
+    // would then fail the first request of a port, the queue sizes, with a
+    // message about buffers. A comm device is a character device that
+    // describes itself as a port.
+    COMMPROP properties{};
+    if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommProperties(handle, &properties)) {
+        ::CloseHandle(handle);
+        if (failure)
+            *failure = TOpenFailure::NotSerial;
         return nullptr;
     }
     if (failure)
@@ -259,6 +281,11 @@ TPort::~TPort()
 std::intptr_t TPort::Handle() const
 {
     return reinterpret_cast<std::intptr_t>(F->Handle);
+}
+
+TReceiving TPort::Arrival() const
+{
+    return F->Arrival.load(std::memory_order_acquire);
 }
 
 bool TPort::SizeQueues(std::uint32_t receive, std::uint32_t transmit)
@@ -300,31 +327,78 @@ void TPort::Purge(bool receive, bool transmit)
         DriverCalls().PurgeComm(F->Handle, flags);
 }
 
+// The driver fills a pending read itself and says nothing until the line has
+// been quiet for the interval, so the first byte of a block shows only as a
+// comm event. One event wait per handle can be outstanding: a port that
+// watches line events does not watch arrivals, and says it cannot tell.
 struct TReaderIo::TState {
     HANDLE Port;
+    std::atomic<TReceiving> &Arrival;
     const bool Watch;
+    bool WatchArrivals;
     const std::size_t ReadSize;
     TOperation Read = std::make_unique<TOverlapped>();
     TOperation LineWait = std::make_unique<TOverlapped>();
+    TOperation ArrivalWait = std::make_unique<TOverlapped>();
     // A read that ended empty at once, held pending until its pause is over.
     bool EmptyReadPausing = false;
 
-    TState(HANDLE port, bool watch, std::size_t readSize)
-        : Port(port)
+    TState(TPort::TState &port, bool watch, bool watchArrivals, std::size_t readSize)
+        : Port(port.Handle)
+        , Arrival(port.Arrival)
         , Watch(watch)
+        , WatchArrivals(watchArrivals && !watch)
         , ReadSize(readSize)
     {
         Read->Reserve(readSize);
     }
     ~TState()
     {
+        Abandon(Port, ArrivalWait);
         Abandon(Port, LineWait);
         Abandon(Port, Read);
     }
+
+    // A driver that takes no event wait leaves the port unable to tell; the
+    // data go on as before.
+    void StopWatchingArrivals()
+    {
+        WatchArrivals = false;
+        Arrival.store(TReceiving::Unknown, std::memory_order_release);
+    }
+
+    // A wait that ends on anything but a byte is one the port cannot rely on.
+    void Arrived(const TIoResult &waited)
+    {
+        if (waited.Status == TIo::Pending)
+            return;
+        if (waited.Status == TIo::Done && (ArrivalWait->Mask & EV_RXCHAR) != 0)
+            Arrival.store(TReceiving::Block, std::memory_order_release);
+        else
+            StopWatchingArrivals();
+    }
+
+    // Before each read: setting the mask again forgets the bytes of the block
+    // just read, which the driver would otherwise report at once.
+    void WatchNextArrival()
+    {
+        if (!WatchArrivals)
+            return;
+        Arrival.store(TReceiving::Quiet, std::memory_order_release);
+        if (ArrivalWait->Pending)
+            return;
+        if (!::SetCommMask(Port, EV_RXCHAR)) {
+            StopWatchingArrivals();
+            return;
+        }
+        TOverlapped &wait = *ArrivalWait;
+        wait.Mask = 0;
+        Arrived(wait.Started(Port, ::WaitCommEvent(Port, &wait.Mask, wait.Begin())));
+    }
 };
 
-TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, std::size_t readSize)
-    : F(std::make_unique<TState>(port.F->Handle, watchLineEvents, readSize))
+TReaderIo::TReaderIo(TPort &port, bool watchLineEvents, bool watchArrivals, std::size_t readSize)
+    : F(std::make_unique<TState>(*port.F, watchLineEvents, watchArrivals, readSize))
 {
 }
 
@@ -332,7 +406,8 @@ TReaderIo::~TReaderIo() = default;
 
 bool TReaderIo::Valid() const
 {
-    return F->Read->Event != nullptr && F->LineWait->Event != nullptr && F->Read->Capacity == F->ReadSize;
+    return F->Read->Event != nullptr && F->LineWait->Event != nullptr && F->ArrivalWait->Event != nullptr
+           && F->Read->Capacity == F->ReadSize;
 }
 
 // Line events are watched only when asked for, as on other platforms: some
@@ -372,6 +447,8 @@ TIo TReaderIo::ClearErrors(std::uint32_t &flags)
 
 TIoResult TReaderIo::StartRead()
 {
+    // Armed first, so that no byte of the next block comes unseen.
+    F->WatchNextArrival();
     TOverlapped &read = *F->Read;
     const TIoResult started = read.Started(
         F->Port, DriverCalls().ReadFile(F->Port, read.Buffer.get(), static_cast<DWORD>(F->ReadSize), nullptr,
@@ -398,25 +475,35 @@ const std::uint8_t *TReaderIo::ReadData() const
 
 TReaderWake TReaderIo::Wait(const TEvent &stop)
 {
-    // In the order of precedence: a wait returns the first signalled handle.
-    HANDLE handles[3] = {AsHandle(stop.Native())};
-    TReaderWake meaning[3] = {TReaderWake::Stop};
-    DWORD count = 1;
-    if (F->LineWait->Pending) {
-        handles[count] = F->LineWait->Event;
-        meaning[count++] = TReaderWake::LineEvent;
+    for (;;) {
+        // In the order of precedence: a wait returns the first signalled
+        // handle. An arrival comes last and is handled here: it only raises
+        // the port's word, and waits for the next read to be armed again.
+        HANDLE handles[4] = {AsHandle(stop.Native())};
+        TReaderWake meaning[4] = {TReaderWake::Stop};
+        DWORD count = 1;
+        if (F->LineWait->Pending) {
+            handles[count] = F->LineWait->Event;
+            meaning[count++] = TReaderWake::LineEvent;
+        }
+        if (F->Read->Pending) {
+            handles[count] = F->Read->Event;
+            meaning[count++] = TReaderWake::Read;
+        }
+        const DWORD arrival = count;
+        if (F->ArrivalWait->Pending)
+            handles[count++] = F->ArrivalWait->Event;
+        const DWORD woken =
+            ::WaitForMultipleObjects(count, handles, FALSE, F->EmptyReadPausing ? EmptyReadPauseMs : INFINITE);
+        if (woken == WAIT_TIMEOUT && F->EmptyReadPausing)
+            return TReaderWake::Read;
+        if (woken >= WAIT_OBJECT_0 + count)
+            return TReaderWake::Failed;
+        if (woken - WAIT_OBJECT_0 != arrival)
+            return meaning[woken - WAIT_OBJECT_0];
+        const TIoResult waited = F->ArrivalWait->Collect(F->Port, false);
+        F->Arrived(waited.Status == TIo::Pending ? TIoResult{TIo::Failed, 0} : waited);
     }
-    if (F->Read->Pending) {
-        handles[count] = F->Read->Event;
-        meaning[count++] = TReaderWake::Read;
-    }
-    const DWORD woken =
-        ::WaitForMultipleObjects(count, handles, FALSE, F->EmptyReadPausing ? EmptyReadPauseMs : INFINITE);
-    if (woken == WAIT_TIMEOUT && F->EmptyReadPausing)
-        return TReaderWake::Read;
-    if (woken >= WAIT_OBJECT_0 + count)
-        return TReaderWake::Failed;
-    return meaning[woken - WAIT_OBJECT_0];
 }
 
 struct TWriterIo::TState {

@@ -21,6 +21,8 @@ struct TPort::TState {
     std::atomic<bool> MarkedErrors{false};
     std::atomic<bool> ReplaceErrors{false};
     std::atomic<std::uint8_t> ReplacedChar{0};
+    // Written by the reader: bytes of the pending read have come.
+    std::atomic<bool> Arriving{false};
 
     TTimeouts ReadTimeouts() const
     {

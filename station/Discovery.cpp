@@ -15,6 +15,32 @@ TPortAnswer JudgeAnswer(const std::vector<std::uint8_t> &Block)
     return Block.size() == FrameBufferSize ? TPortAnswer::Record : TPortAnswer::Damaged;
 }
 
+namespace {
+
+TPortAnswer NotOpened(TOpenResult Result)
+{
+    switch (Result) {
+    case TOpenResult::Denied: return TPortAnswer::Denied;
+    case TOpenResult::InUse: return TPortAnswer::InUse;
+    case TOpenResult::Missing: return TPortAnswer::Missing;
+    case TOpenResult::NotSerial: return TPortAnswer::NotSerial;
+    case TOpenResult::Opened:
+    case TOpenResult::Failed: break;
+    }
+    return TPortAnswer::CannotOpen;
+}
+
+} // namespace
+
+QString CannotOpenText(const TPortResult &Result)
+{
+    for (const TOpenResult failure : {TOpenResult::Denied, TOpenResult::InUse, TOpenResult::Missing,
+                                      TOpenResult::NotSerial, TOpenResult::Failed})
+        if (NotOpened(failure) == Result.Answer)
+            return OpenFailureText(Result.Port, failure);
+    return {};
+}
+
 const TPortResult *TDiscovery::Found() const
 {
     const auto it = std::find_if(Ports.begin(), Ports.end(),
@@ -32,20 +58,18 @@ QStringList TDiscovery::With(TPortAnswer Answer) const
 }
 
 TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::milliseconds Limit,
-                      const std::function<bool()> &Abandon)
+                      const std::function<bool()> &Abandon, std::chrono::milliseconds StartLimit)
 {
-    const auto start = std::chrono::steady_clock::now();
+    using TClock = std::chrono::steady_clock;
+    const auto start = TClock::now();
     TEventWait wait;
     std::vector<std::unique_ptr<TLoggerLine>> lines;
     TDiscovery result;
     for (const QString &port : Ports) {
         lines.push_back(std::make_unique<TLoggerLine>(port, wait));
         TPortResult entry{port};
-        switch (lines.back()->Open()) {
-        case TOpenResult::Opened: break;
-        case TOpenResult::Denied: entry.Answer = TPortAnswer::Denied; break;
-        case TOpenResult::Failed: entry.Answer = TPortAnswer::CannotOpen; break;
-        }
+        if (const TOpenResult opened = lines.back()->Open(); opened != TOpenResult::Opened)
+            entry.Answer = NotOpened(opened);
         result.Ports.push_back(entry);
     }
     const auto open = [&](std::size_t i) { return lines[i]->IsOpen(); };
@@ -55,6 +79,7 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (open(i))
             anyProbe |= lines[i]->Send(ProbeRequest.data(), ProbeRequest.size());
+    const auto sent = TClock::now();
 
     // The first block of a port is its answer, whatever it holds.
     const auto settled = [&] {
@@ -70,19 +95,37 @@ TDiscovery ProbePorts(const QStringList &Ports, TProbeEnd End, std::chrono::mill
         }
         return all;
     };
-    if (anyProbe && !Abandon) {
-        wait.Until(settled, Limit);
-    } else if (anyProbe) {
-        constexpr std::chrono::milliseconds AbandonLook{100};
-        const auto deadline = std::chrono::steady_clock::now() + Limit;
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (wait.Until(settled, std::clamp(left, std::chrono::milliseconds::zero(), AbandonLook)) || left <= AbandonLook)
-                break;
-            if (Abandon()) {
-                result.Abandoned = true;
-                break;
-            }
+    // Once the start limit has passed, a port on which nothing has begun to
+    // come is silent and closed; one that cannot tell keeps the whole limit.
+    const auto closeSilent = [&] {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (open(i) && !lines[i]->Answer() && !lines[i]->HungUp()
+                && lines[i]->Receiving() == TReceiving::Quiet)
+                lines[i]->Close();
+    };
+
+    constexpr std::chrono::milliseconds AbandonLook{100};
+    const auto deadline = sent + Limit;
+    const auto startBy = sent + std::min(StartLimit, Limit);
+    bool startPassed = StartLimit >= Limit;
+    while (anyProbe) {
+        auto until = startPassed ? deadline : startBy;
+        if (Abandon)
+            until = std::min(until, TClock::now() + AbandonLook);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - TClock::now());
+        if (wait.Until(settled, std::max(left, std::chrono::milliseconds::zero())))
+            break;
+        const auto now = TClock::now();
+        if (now >= deadline)
+            break;
+        if (!startPassed && now >= startBy) {
+            startPassed = true;
+            closeSilent();
+            continue;
+        }
+        if (Abandon && Abandon()) {
+            result.Abandoned = true;
+            break;
         }
     }
     result.Searched = std::chrono::steady_clock::now() - start;

@@ -18,6 +18,7 @@ TLoggerLine::TLoggerLine(const QString &Port, TEventWait &Wait)
     FComm.SetCommName(Port);
     FComm.SetBaudRate(LineBaudRate);
     FComm.SetReadIntervalTimeout(FrameSilenceMs);
+    FComm.SetWatchReceiving(true);
     FComm.OnReceiveData = [this](TComm *, const std::uint8_t *Buffer, std::uint16_t Length) {
         if (!FListening || FAnswer)
             return;
@@ -43,6 +44,12 @@ TOpenResult TLoggerLine::Open()
         FComm.OpenPort();
     } catch (const ECommsAccessDenied &) {
         return TOpenResult::Denied;
+    } catch (const ECommsPortInUse &) {
+        return TOpenResult::InUse;
+    } catch (const ECommsNoSuchPort &) {
+        return TOpenResult::Missing;
+    } catch (const ECommsNotSerialPort &) {
+        return TOpenResult::NotSerial;
     } catch (const ECommsError &) {
         return TOpenResult::Failed;
     }
@@ -67,18 +74,36 @@ void TLoggerLine::Close()
         FComm.ClosePort();
 }
 
+QString OpenFailureText(const QString &Port, TOpenResult Result)
+{
+    switch (Result) {
+    case TOpenResult::Opened: break;
+    case TOpenResult::Denied: return QStringLiteral("%1: permission denied").arg(Port);
+    case TOpenResult::InUse: return QStringLiteral("%1 is in use by another program").arg(Port);
+    case TOpenResult::Missing: return QStringLiteral("there is no port %1").arg(Port);
+    case TOpenResult::NotSerial: return QStringLiteral("%1 is not a serial port").arg(Port);
+    case TOpenResult::Failed: return QStringLiteral("cannot open %1").arg(Port);
+    }
+    return {};
+}
+
 TBlock Exchange(const QString &Port, const std::uint8_t *Request, std::size_t Length,
-                std::chrono::milliseconds Limit)
+                std::chrono::milliseconds Limit, TLineUse Use)
 {
     TEventWait wait;
     TLoggerLine line(Port, wait);
-    switch (line.Open()) {
-    case TOpenResult::Opened: break;
-    case TOpenResult::Denied:
-        throw EStationError(TExitStatus::NoLogger, DeniedPortsAdvice({Port}).toStdString());
-    case TOpenResult::Failed:
-        throw EStationError(TExitStatus::NoLogger,
-                        "cannot open " + Port.toStdString() + ": it is missing or another program uses it");
+    if (const TOpenResult opened = line.Open(); opened != TOpenResult::Opened) {
+        // A logger that answered a moment ago was found: "no logger found"
+        // would tell a script that nothing happened, while a write may
+        // already have reached it.
+        if (Use == TLineUse::FoundLogger)
+            throw EStationError(TExitStatus::LoggerFault,
+                                QStringLiteral("the logger on %1 went away: %2")
+                                    .arg(Port, OpenFailureText(Port, opened))
+                                    .toStdString());
+        if (opened == TOpenResult::Denied)
+            throw EStationError(TExitStatus::NoLogger, DeniedPortsAdvice({Port}).toStdString());
+        throw EStationError(TExitStatus::NoLogger, OpenFailureText(Port, opened).toStdString());
     }
     TEventWait::Pause(TLoggerLine::SettleWait);
     if (line.Send(Request, Length))

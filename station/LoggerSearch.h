@@ -24,5 +24,13 @@ QStringList CandidatePorts();
 TFoundLogger FindLogger(const QString &Port, const TPortLister &Candidates, TProgressSink &Progress);
 
 // The record of the logger on Port, read again. Throws EStationError (logger
-// fault) when none comes.
+// fault) when none comes, and when the port no longer opens.
 TFrameBuffer ReadBack(const QString &Port);
+
+struct TDiscovery;
+
+// What a search of several ports that found no logger says: the ports that
+// heard the probe and gave no record, then those that did not open, by
+// reason ("no logger answered on ttyS0; ttyUSB0 is in use by another
+// program"); the advice on permissions when the system refused any.
+QString NoLoggerMessage(const TDiscovery &Discovery);

@@ -24,11 +24,9 @@ TBlock ExchangeWithFound(const QString &Port, const std::uint8_t *Bytes, std::si
                          std::chrono::milliseconds Limit, const QString &Consequence)
 {
     try {
-        return Exchange(Port, Bytes, Length, Limit);
+        return Exchange(Port, Bytes, Length, Limit, TLineUse::FoundLogger);
     } catch (const EStationError &e) {
-        Fail(TExitStatus::LoggerFault,
-             QStringLiteral("the logger on %1 can no longer be reached (%2); %3")
-                 .arg(Port, QString::fromUtf8(e.what()), Consequence));
+        Fail(TExitStatus::LoggerFault, QString::fromUtf8(e.what()) + QStringLiteral("; ") + Consequence);
     }
 }
 

@@ -4,13 +4,11 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 
 namespace {
-
-// Far above any settings file; anything larger is something else, and a
-// device such as /dev/zero would otherwise be read without end.
-constexpr qint64 MaxFileSize = 1 << 20;
 
 [[noreturn]] void Fail(const QString &Path, const QString &Problem)
 {
@@ -19,16 +17,31 @@ constexpr qint64 MaxFileSize = 1 << 20;
 
 } // namespace
 
-QByteArray ReadSmallFile(const QString &Path)
+QByteArray ReadSmallFile(const QString &Path, qint64 Limit)
 {
+    const auto tooLarge = [&] {
+        Fail(Path, QStringLiteral("larger than %1: not a settings file").arg(QLocale::c().formattedDataSize(Limit, 0)));
+    };
+    // The links followed, as the open would follow them.
+    const QFileInfo info(Path);
+    if (info.isDir())
+        Fail(Path, QStringLiteral("a folder, not a file"));
+    if (info.exists() && !info.isFile())
+        Fail(Path, QStringLiteral("not a regular file (a pipe or a device)"));
+    if (info.size() > Limit)
+        tooLarge();
     QFile file(Path);
     if (!file.open(QIODevice::ReadOnly))
         Fail(Path, file.errorString());
-    const QByteArray bytes = file.read(MaxFileSize + 1);
+    // What was put in the file's place since it was looked at: a pipe waited
+    // for a writer meanwhile, as in any program, but is read no further.
+    if (file.isSequential())
+        Fail(Path, QStringLiteral("not a regular file (a pipe or a device)"));
+    QByteArray bytes = file.read(Limit + 1);
     if (file.error() != QFileDevice::NoError)
         Fail(Path, file.errorString());
-    if (bytes.size() > MaxFileSize)
-        Fail(Path, QStringLiteral("larger than 1 MiB: not a settings file"));
+    if (bytes.size() > Limit)
+        tooLarge();
     return bytes;
 }
 

@@ -10,9 +10,13 @@
 // Settings files on disk. Every failure is an EStationError with bad input, whose
 // message names the file.
 
-// A settings file's bytes, at most 1 MiB of them: anything larger is no
-// settings file. Throws EStationError (bad input) naming the file.
-QByteArray ReadSmallFile(const QString &Path);
+// Far above any settings file: anything larger is something else.
+constexpr qint64 SettingsFileLimit = 1 << 20;
+
+// The whole of a regular file of at most Limit bytes. A pipe, a device or a
+// folder is refused at once, before it is opened: a FIFO would hold the open
+// until somebody wrote to it, and a device such as /dev/zero would never end.
+QByteArray ReadSmallFile(const QString &Path, qint64 Limit = SettingsFileLimit);
 
 // Read and checked whole, before any port is opened. Sha256 (hex) is of the
 // bytes read, the very ones checked.

@@ -19,13 +19,18 @@ struct TCtlRun {
     QString Err;
 };
 
-// Extra holds NAME=VALUE pairs for the program's environment.
+// Extra holds NAME=VALUE pairs for the program's environment; a NAME alone
+// takes the variable away.
 inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {}, int LimitMs = 60000)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &pair : Extra)
-        environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    for (const QString &pair : Extra) {
+        if (pair.contains(u'='))
+            environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        else
+            environment.remove(pair);
+    }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(LOGGERCTL), Arguments);
     TCtlRun run;

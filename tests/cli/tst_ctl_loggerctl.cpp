@@ -16,6 +16,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(TFaultMode)
 
 // loggerctl against the emulator, run as a script runs it: what it sends, what
@@ -42,6 +44,10 @@ private slots:
     void stationFile();
     void unacknowledgedWriteFails();
     void restorePutsTheBackupBack();
+    void loggerTextIsPrintable_data();
+    void loggerTextIsPrintable();
+    void noQtInternalsOnStderr_data();
+    void noQtInternalsOnStderr();
 
 private:
     QString Path(const QString &name) const { return FFiles->filePath(name); }
@@ -274,7 +280,13 @@ void TestLoggerctl::badFileSendsNothing_data()
     QTest::newRow("no such file") << QStringList{"<file>", "missing"} << QStringList{} << ""
                                   << "No such file or directory";
     QTest::newRow("a device that never ends") << QStringList{"<file>", "/dev/zero"} << QStringList{} << ""
-                                              << "larger than 1 MiB";
+                                              << "not a regular file (a pipe or a device)";
+    // Regression: the open waited for somebody to write into the pipe.
+    QTest::newRow("a pipe nobody writes to") << QStringList{"<file>", "<fifo>"} << QStringList{} << ""
+                                             << "not a regular file (a pipe or a device)";
+    QTest::newRow("a folder") << QStringList{"<file>", "/tmp"} << QStringList{} << "" << "a folder, not a file";
+    QTest::newRow("a file too large") << QStringList{"<file>", "<large>"} << QStringList{} << ""
+                                      << "larger than 1 MiB: not a settings file";
     // What the logger cannot hold as written.
     QTest::newRow("multiple alarm with H3, H2 and L2 off")
         << QStringList{"Alarm = \"Single Alarm\"", "Alarm = \"Multiple Alarm\"",
@@ -333,7 +345,12 @@ void TestLoggerctl::badFileSendsNothing()
     good.Values = RecordSettings(logger->ParameterRecord());
     QString text = QString::fromStdString(WriteSettingsFile(good));
     QString path;
-    if (edits.first() == QLatin1String("<file>")) {
+    if (edits.value(1) == QLatin1String("<fifo>")) {
+        path = Path(QStringLiteral("pipe.toml"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (edits.value(1) == QLatin1String("<large>")) {
+        path = WriteText(QStringLiteral("large.toml"), text.toUtf8() + QByteArray(1 << 20, '#'));
+    } else if (edits.first() == QLatin1String("<file>")) {
         path = edits[1].startsWith(u'/') ? edits[1] : Path(edits[1]);
     } else {
         for (qsizetype e = 0; e + 1 < edits.size(); e += 2) {
@@ -343,7 +360,11 @@ void TestLoggerctl::badFileSendsNothing()
         path = WriteText(QStringLiteral("bad.toml"), text.toUtf8());
     }
 
-    const TCtlRun run = RunCtl(Write(path, Port) + options);
+    QElapsedTimer clock;
+    clock.start();
+    const TCtlRun run = RunCtl(Write(path, Port) + options, {}, 10000);
+    // Refused before any port is opened, so at once whatever the file is.
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QCOMPARE(run.Status, 2);
     QString where = path;
     if (!marker.isEmpty()) {
@@ -622,6 +643,93 @@ void TestLoggerctl::restorePutsTheBackupBack()
     run = RunCtl(QStringList{restore}.replaceInStrings(backup, other) << QStringLiteral("--force"));
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
     QCOMPARE(SerialNumberText(logger->ParameterRecord()), std::string("B07654321"));
+}
+
+
+// A serial number with an escape character in it, as a logger with a damaged
+// memory could send: a terminal must not take it for a command.
+void TestLoggerctl::loggerTextIsPrintable_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // %file: a settings file of the logger as it was; %out: one to write
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("stream");  // out or err
+    QTest::addColumn<QString>("line");    // one line of it, blanks run together
+    QTest::newRow("read") << QStringList{"read", "--port", Port, "-o", "%out"} << 0 << "err"
+                          << "read the logger A0512\\x1b456 on ttyE2E_CTL into %out";
+    QTest::newRow("ports --probe") << QStringList{"ports", "--probe"} << 0 << "out" << "ttyE2E_CTL logger A0512\\x1b456";
+    QTest::newRow("diff") << QStringList{"diff", "%file", "--port", Port, "--with-identity"} << 1 << "out"
+                          << "Serial Number: logger \"A0512\\u001B456\", file \"A05123456\"";
+    QTest::newRow("report") << QStringList{"report", "--port", Port, "-o", "%out"} << 0 << "err"
+                            << "printed the configuration record of the logger A0512\\x1b456 on ttyE2E_CTL into %out";
+}
+
+void TestLoggerctl::loggerTextIsPrintable()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, stream);
+    QFETCH(QString, line);
+    auto logger = StartLogger(Port);
+    const QString file = Path(QStringLiteral("before.toml"));
+    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), Port, QStringLiteral("-o"), file}).Status, 0);
+    TFrameBuffer record = logger->ParameterRecord();
+    record[Offset::SerialDigits + 2] = 0x1b;
+    logger->SetParameterRecord(record);
+
+    const QString out = Path(QStringLiteral("out"));
+    arguments.replaceInStrings(QStringLiteral("%file"), file).replaceInStrings(QStringLiteral("%out"), out);
+    const TCtlRun run = RunCtl(arguments);
+    QCOMPARE(run.Status, status);
+    QVERIFY2(!run.Out.contains(QChar(0x1b)) && !run.Err.contains(QChar(0x1b)), qPrintable(run.Out + run.Err));
+    QStringList lines;
+    for (const QString &printed : (stream == QLatin1String("out") ? run.Out : run.Err).split(u'\n'))
+        lines << printed.simplified();
+    QVERIFY2(lines.contains(QString(line).replace(QStringLiteral("%out"), out)), qPrintable(lines.join(u'\n')));
+}
+
+// Shells without a desktop login: Qt's own lookup of the runtime directory
+// warned on stderr, each time it was made. %dir is a folder of the test's own,
+// which also holds the temporary folder a missing runtime directory falls back on.
+void TestLoggerctl::noQtInternalsOnStderr_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<bool>("told");  // our own one warning, that the port map is not where the user put it
+    QTest::newRow("XDG_RUNTIME_DIR unset") << QStringList{"XDG_RUNTIME_DIR"} << false;
+    QTest::newRow("XDG_RUNTIME_DIR a missing folder") << QStringList{"XDG_RUNTIME_DIR=%dir/missing"} << false;
+    QTest::newRow("XDG_RUNTIME_DIR writable by others") << QStringList{"XDG_RUNTIME_DIR=%dir/open"} << true;
+    QTest::newRow("HOME unset") << QStringList{"HOME"} << false;
+    QTest::newRow("HOME and XDG_RUNTIME_DIR unset") << QStringList{"HOME", "XDG_RUNTIME_DIR"} << false;
+}
+
+void TestLoggerctl::noQtInternalsOnStderr()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(bool, told);
+    auto logger = StartLogger(Port);
+    // By its device, which no runtime directory hides.
+    const QString device = QString::fromStdString(logger->SlavePath());
+    const QString file = Path(QStringLiteral("logger.toml"));
+    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), device, QStringLiteral("-o"), file}).Status, 0);
+    const QString dir = Path(QStringLiteral("env"));
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/open")));
+    QVERIFY(QFile::setPermissions(dir + QStringLiteral("/open"), QFileDevice::Permissions(0x7777)));
+    environment.replaceInStrings(QStringLiteral("%dir"), dir);
+    environment << QStringLiteral("TMPDIR=") + dir;
+
+    const QList<std::pair<QStringList, int>> commands = {
+        {{"ports"}, 0},
+        {{"ports", "--probe"}, -1},  // whatever the computer's own ports answer
+        {{"read", "--port", device}, 0},
+        {{"diff", file, "--port", device}, 0},
+        {{"report", "--port", device, "-o", Path(QStringLiteral("record.pdf"))}, 0},
+    };
+    for (const auto &[arguments, status] : commands) {
+        const TCtlRun run = RunCtl(arguments, environment);
+        const QString what = arguments.join(u' ') + QStringLiteral(": ") + run.Err;
+        QVERIFY2(status < 0 || run.Status == status, qPrintable(what));
+        QVERIFY2(!run.Err.contains(QLatin1String("QStandardPaths")), qPrintable(what));
+        QVERIFY2(run.Err.count(QLatin1String("warning: XDG_RUNTIME_DIR")) == (told ? 1 : 0), qPrintable(what));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLoggerctl)

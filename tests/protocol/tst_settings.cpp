@@ -191,6 +191,12 @@ void TestSettings::badFile_data()
                                  << "not a TOML file";
     QTest::newRow("newer format") << "format = 1" << "format = 2" << "format = 2"
                                   << "format: format 2 is newer than this loggercfg reads (format 1)";
+    // Regression: toml++ named a quoted key twice over, as '"SeService Life" '.
+    QTest::newRow("a quoted key given twice is named once")
+        << "\"Service Life\" = \"365\"  # days\n" << "\"Service Life\" = \"365\"  # days\n\"Service Life\" = \"366\"\n"
+        << "\"Service Life\" = \"366\"" << "\"Device Info\".\"Service Life\": given twice, first on line 25";
+    QTest::newRow("a part given twice") << "M = \"5\", S = \"0\"" << "M = \"5\", \"M\" = \"6\", S = \"0\""
+                                        << "\"M\" = \"6\"" << "\"Log Setting\".\"Log Interval\".M: given twice";
     QTest::newRow("no format") << "format = 1\n" << "" << "# Data logger" << "format: missing";
     // Inputs that once broke the parser's own assumptions, aborting a build
     // with assertions on: each must be an ordinary refusal.

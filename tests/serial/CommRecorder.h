@@ -62,6 +62,25 @@ inline QString OpenError(TComm &comm)
     return {};
 }
 
+// Which of the open's exceptions was thrown; empty when the port opened.
+inline QString OpenFailureKind(TComm &comm)
+{
+    try {
+        comm.OpenPort();
+    } catch (const ECommsAccessDenied &) {
+        return QStringLiteral("denied");
+    } catch (const ECommsPortInUse &) {
+        return QStringLiteral("in use");
+    } catch (const ECommsNoSuchPort &) {
+        return QStringLiteral("no such port");
+    } catch (const ECommsNotSerialPort &) {
+        return QStringLiteral("not a serial port");
+    } catch (const ECommsError &) {
+        return QStringLiteral("other");
+    }
+    return {};
+}
+
 inline QByteArray Pattern(qsizetype size, int seed = 0)
 {
     QByteArray bytes(size, Qt::Uninitialized);

@@ -21,6 +21,8 @@ private slots:
     void blockReceivedBeforeCloseStillDelivered();
     void nextBlockArrivesInsideAHandlersLoop();
     void lateReaderKeepsAnAnswerWhole();
+    void receivingLastsUntilTheBlockIsDelivered_data();
+    void receivingLastsUntilTheBlockIsDelivered();
     void blocksWrittenInOrderAndWhole();
     void sendDataRightAfterOpen();
     void sendEmptyNotices();
@@ -171,7 +173,7 @@ void TestCommData::lateReaderKeepsAnAnswerWhole()
     QVERIFY(port);
     port->ApplyLineSettings(SerialPlatform::TLineSettings{});
     port->SetTimeouts(SerialPlatform::TTimeouts{200, 0, 0, 0, 0});
-    SerialPlatform::TReaderIo reader(*port, false, 64);
+    SerialPlatform::TReaderIo reader(*port, false, false, 64);
     SerialPlatform::TEvent stop;
 
     QVERIFY(pty.Write(Pattern(5, 0)));
@@ -183,6 +185,48 @@ void TestCommData::lateReaderKeepsAnAnswerWhole()
     const SerialPlatform::TIoResult read = reader.FinishRead();
     QCOMPARE(read.Status, SerialPlatform::TIo::Done);
     QCOMPARE(read.Count, std::size_t{10});
+}
+
+void TestCommData::receivingLastsUntilTheBlockIsDelivered_data()
+{
+    QTest::addColumn<bool>("watch");
+    // Before any byte, while the block comes, once it is complete but not yet
+    // delivered, after delivery, after the close.
+    QTest::addColumn<QStringList>("states");
+    // Regression: between the reader's end of the block and its delivery the
+    // port said it was quiet, and a caller gave up on an answer in the queue.
+    QTest::newRow("watched") << true << QStringList{"quiet", "block", "block", "quiet", "quiet"};
+    QTest::newRow("not watched: cannot tell") << false << QStringList{"unknown", "unknown", "unknown", "unknown", "quiet"};
+}
+
+void TestCommData::receivingLastsUntilTheBlockIsDelivered()
+{
+    QFETCH(bool, watch);
+    QFETCH(QStringList, states);
+    const auto state = [](TReceiving receiving) {
+        switch (receiving) {
+        case TReceiving::Quiet: return QStringLiteral("quiet");
+        case TReceiving::Block: return QStringLiteral("block");
+        case TReceiving::Unknown: break;
+        }
+        return QStringLiteral("unknown");
+    };
+    TLink link;
+    link.Comm.SetWatchReceiving(watch);
+    Open(link);
+    QStringList seen{state(link.Comm.Receiving())};
+    QVERIFY(link.Pty.Write(Pattern(20)));
+    std::this_thread::sleep_for(50ms);
+    seen << state(link.Comm.Receiving());
+    // No event loop runs meanwhile, so the block waits in the queue.
+    std::this_thread::sleep_for(400ms);
+    seen << state(link.Comm.Receiving());
+    QVERIFY(QTest::qWaitFor([&] { return !link.Recorder.Blocks.isEmpty(); }, 3000));
+    seen << state(link.Comm.Receiving());
+    link.Comm.ClosePort();
+    seen << state(link.Comm.Receiving());
+    QCOMPARE(seen, states);
+    QCOMPARE(link.Recorder.Sizes(), QList<qsizetype>{20});
 }
 
 void TestCommData::blocksWrittenInOrderAndWhole()

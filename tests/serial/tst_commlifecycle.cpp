@@ -95,17 +95,22 @@ void TestCommLifecycle::initTestCase()
 void TestCommLifecycle::openFailures_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("no such device") << QStringLiteral("/dev/loggercfg-no-such-port");
-    QTest::newRow("plain name without device") << QStringLiteral("COM77");
-    QTest::newRow("not a terminal") << QStringLiteral("/dev/null");
-    QTest::newRow("regular file") << FRuntime.filePath(QStringLiteral("plain-file"));
-    QTest::newRow("a directory") << QStringLiteral("/tmp");
-    QTest::newRow("empty name") << QString();
+    QTest::addColumn<QString>("kind");  // the class of the open's exception
+    QTest::newRow("no such device") << QStringLiteral("/dev/loggercfg-no-such-port") << "no such port";
+    QTest::newRow("plain name without device") << QStringLiteral("COM77") << "no such port";
+    QTest::newRow("a path through a file") << FRuntime.filePath(QStringLiteral("plain-file/ttyS0")) << "no such port";
+    // Regression: each of these once opened and failed only at the terminal
+    // check, as a port that was busy or missing.
+    QTest::newRow("not a terminal") << QStringLiteral("/dev/null") << "not a serial port";
+    QTest::newRow("regular file") << FRuntime.filePath(QStringLiteral("plain-file")) << "not a serial port";
+    QTest::newRow("a directory") << QStringLiteral("/tmp") << "not a serial port";
+    QTest::newRow("empty name") << QString() << "not a serial port";
 }
 
 void TestCommLifecycle::openFailures()
 {
     QFETCH(QString, name);
+    QFETCH(QString, kind);
     TPtyPair pty;
     TComm comm;  // holds its notification event for its whole life
     const int descriptors = OpenDescriptors();
@@ -114,6 +119,7 @@ void TestCommLifecycle::openFailures()
     TRecorder recorder(comm);
     ConfigureLikeTheWindow(comm, name);
     QCOMPARE(OpenError(comm), QStringLiteral("Can't Open the Port"));
+    QCOMPARE(OpenFailureKind(comm), kind);
     QCOMPARE(comm.Handle(), std::intptr_t{0});
     QVERIFY(!comm.SendData("x", 1));
     QCOMPARE(OpenDescriptors(), descriptors);
@@ -138,6 +144,7 @@ void TestCommLifecycle::portInUse()
     QCOMPARE(first.Handle(), handle);
     // Root passes the terminal's own exclusive flag; the lock must still hold.
     QCOMPARE(OpenError(second), QStringLiteral("Can't Open the Port"));
+    QCOMPARE(OpenFailureKind(second), QStringLiteral("in use"));
     QCOMPARE(second.Handle(), std::intptr_t{0});
     QVERIFY(first.SendData("still mine", 10));
     QCOMPARE(pty.Read(10), QByteArray("still mine"));

@@ -4,7 +4,10 @@
 #include "SerialPlatform.h"
 #include "WineStage.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -158,10 +161,21 @@ private slots:
         SerialPlatform::TOpenFailure failure = SerialPlatform::TOpenFailure::None;
         QVERIFY(!SerialPlatform::TPort::Open(SerialPlatform::DevicePath(QStringLiteral("COM99")), &failure));
         QCOMPARE(failure, SerialPlatform::TOpenFailure::Missing);
+        // Devices and files that CreateFile opens as readily as a port.
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("plain-file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        for (const QString &other : {QStringLiteral("NUL"), QDir::toNativeSeparators(plain.fileName())}) {
+            failure = SerialPlatform::TOpenFailure::None;
+            QVERIFY(!SerialPlatform::TPort::Open(SerialPlatform::DevicePath(other), &failure));
+            QCOMPARE(failure, SerialPlatform::TOpenFailure::NotSerial);
+        }
 
         TComm comm;
         ConfigureLikeTheWindow(comm, QStringLiteral("COM99"));
         QCOMPARE(OpenError(comm), QStringLiteral("Can't Open the Port"));
+        QCOMPARE(OpenFailureKind(comm), QStringLiteral("no such port"));
         QCOMPARE(comm.Handle(), std::intptr_t{0});
         comm.SetCommName(LoggerPorts.first());
         QCOMPARE(OpenError(comm), QString());
@@ -193,6 +207,7 @@ private slots:
         if (!shared) {
             QCOMPARE(failure, SerialPlatform::TOpenFailure::InUse);
             QCOMPARE(OpenError(second), QStringLiteral("Can't Open the Port"));
+            QCOMPARE(OpenFailureKind(second), QStringLiteral("in use"));
         }
 
         first.ClosePort();
