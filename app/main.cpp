@@ -1,4 +1,5 @@
 #include "ParamterFrm.h"
+#include "SerialPortList.h"
 #include "StationEnvironment.h"
 
 #include <QApplication>
@@ -7,6 +8,9 @@
 int main(int argc, char *argv[])
 {
     PrepareStationEnvironment();
+    // Before the application, whose platform looks for the same directory;
+    // the window has no console to say more on.
+    SettleRuntimeDirectory();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("loggercfg"));
     QApplication::setApplicationVersion(QStringLiteral(LOGGERCFG_VERSION));
