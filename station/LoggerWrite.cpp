@@ -52,6 +52,8 @@ TWriteOutcome WriteLogger(const TFoundLogger &Logger, const TWriteRequest &Reque
         outcome.Reached = TWriteStep::Backup;
         outcome.Backup = SaveBackup(BackupDirectory(Request.BackupDir), Logger.Record, Logger.Port, outcome.Time,
                                     Request.Program.toStdString());
+        if (Request.BeforeFrame)
+            Request.BeforeFrame(outcome);
         outcome.Reached = TWriteStep::Frame;
         Progress.Phase(QStringLiteral("writing..."));
         SendFrame(Logger.Port, outcome.Plan->Frame);

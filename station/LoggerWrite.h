@@ -8,9 +8,11 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class TProgressSink;
+struct TWriteOutcome;
 
 struct TWriteRequest {
     QString FileName;  // names the file in messages
@@ -18,6 +20,9 @@ struct TWriteRequest {
     TScopes Scopes;
     QString BackupDir;  // empty: the per-user data folder
     QString Program;    // "loggerctl 1.0.0", as the backup names its writer
+    // Called after the backup, right before the frame is sent: the audit
+    // log's intent. When it throws EStationError nothing is sent.
+    std::function<void(const TWriteOutcome &)> BeforeFrame;
 };
 
 // How far a write came; a failure names the step that failed.
