@@ -1,5 +1,7 @@
 #include "AuditRecord.h"
 
+#include "UserAccount.h"
+
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,8 +11,10 @@
 
 namespace {
 
-constexpr std::pair<TAuditAction, const char *> ActionNames[] = {
-    {TAuditAction::Write, "write"}, {TAuditAction::Restore, "restore"}, {TAuditAction::Batch, "batch"}};
+constexpr std::pair<TAuditAction, const char *> ActionNames[] = {{TAuditAction::Write, "write"},
+                                                                 {TAuditAction::Restore, "restore"},
+                                                                 {TAuditAction::Batch, "batch"},
+                                                                 {TAuditAction::Create, "create"}};
 
 const char *const TimeFormat = "yyyy-MM-dd'T'HH:mm:ss'Z'";
 
@@ -83,12 +87,12 @@ public:
         return value.toString();
     }
 
-    qint64 Count(const char *key)
+    qint64 Count(const char *key, qint64 least = 1)
     {
         const QJsonValue value = FObject.value(QLatin1String(key));
         const double number = value.toDouble(-1);
-        if (!value.isDouble() || number < 1 || number > 9007199254740992.0 || std::floor(number) != number)
-            Fail(key, "a whole number from 1");
+        if (!value.isDouble() || number < double(least) || number > 9007199254740992.0 || std::floor(number) != number)
+            Fail(key, least == 0 ? "a whole number from 0" : "a whole number from 1");
         return static_cast<qint64>(number);
     }
 
@@ -124,6 +128,49 @@ private:
     QString FProblem;
 };
 
+// The first key of the object's outermost level that stands twice, if any.
+// Qt keeps one of the two, so that the record read would not be the bytes
+// hashed; the line is refused instead.
+QString TwiceKey(const QByteArray &line)
+{
+    QList<QByteArray> keys;
+    int depth = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == '"') {
+            QByteArray text;
+            for (++i; i < line.size() && line[i] != '"'; ++i) {
+                if (line[i] == '\\')
+                    ++i;
+                text += line.mid(i, 1);
+            }
+            qsizetype next = i + 1;
+            while (next < line.size() && (line[next] == ' ' || line[next] == '\t'))
+                ++next;
+            if (depth == 1 && next < line.size() && line[next] == ':') {
+                if (keys.contains(text))
+                    return QString::fromUtf8(text);
+                keys << text;
+            }
+        }
+    }
+    return {};
+}
+
+QByteArray ResultText(const TAuditRecord &r)
+{
+    switch (r.Kind) {
+    case TAuditKind::Intent: return "\"intent\"";
+    case TAuditKind::Creation: return "\"sealed\"";
+    case TAuditKind::Result: break;
+    }
+    return r.Verified ? "\"verified\"" : "\"failed\"";
+}
+
 } // namespace
 
 QString AuditActionName(TAuditAction action)
@@ -141,10 +188,11 @@ QString LoginName()
         if (!value.isEmpty())
             return value;
     }
-    return QStringLiteral("unknown");
+    const QString account = AccountName();
+    return account.isEmpty() ? QStringLiteral("unknown") : account;
 }
 
-QByteArray AuditLine(const TAuditRecord &r)
+QByteArray UnsealedAuditLine(const TAuditRecord &r)
 {
     QByteArray line = "{";
     AppendField(line, "seq", QByteArray::number(r.Sequence));
@@ -160,31 +208,52 @@ QByteArray AuditLine(const TAuditRecord &r)
     AppendField(line, "template", Quoted(r.Template));
     AppendField(line, "template_sha256", Quoted(QString::fromLatin1(r.TemplateSha256)));
     AppendField(line, "changes", Differences(r.Changes));
-    AppendField(line, "result", r.Verified ? "\"verified\"" : "\"failed\"");
+    AppendField(line, "result", ResultText(r));
     AppendField(line, "failure", Quoted(r.Failure));
     AppendField(line, "differences", Differences(r.Differences));
+    if (!r.FirstForm)
+        AppendField(line, "intent", QByteArray::number(r.Intent));
     // Last, so that a line reads from what happened rather than from a hash.
     AppendField(line, "prev", Quoted(QString::fromLatin1(r.Previous)));
     return line + '}';
 }
 
+QByteArray AuditLine(const TAuditRecord &r)
+{
+    QByteArray line = UnsealedAuditLine(r);
+    if (r.Seal.isEmpty() || r.FirstForm)
+        return line;
+    line.chop(1);
+    AppendField(line, "seal", Quoted(QString::fromLatin1(r.Seal)));
+    return line + '}';
+}
+
 std::optional<TAuditRecord> ParseAuditLine(const QByteArray &line, QString *why)
 {
-    auto fail = [why](const QString &problem) -> std::optional<TAuditRecord> {
-        if (why)
-            *why = problem;
+    // A key given twice passes for one field less, or for another spelling:
+    // said as what it is.
+    auto fail = [why, &line](const QString &problem) -> std::optional<TAuditRecord> {
+        if (why) {
+            const QString twice = line.size() <= MaxAuditLineBytes ? TwiceKey(line) : QString();
+            *why = twice.isEmpty() ? problem : QStringLiteral("has the key \"%1\" twice").arg(twice);
+        }
         return std::nullopt;
     };
+    if (line.size() > MaxAuditLineBytes)
+        return fail(QStringLiteral("longer than %1 KiB").arg(MaxAuditLineBytes / 1024));
     QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return fail(QStringLiteral("not a JSON object"));
     const QJsonObject object = doc.object();
-    if (object.size() != 17)
-        return fail(QStringLiteral("has %1 fields instead of 17").arg(object.size()));
+    TAuditRecord r;
+    r.FirstForm = !object.contains(QLatin1String("intent"));
+    const bool sealed = object.contains(QLatin1String("seal"));
+    const qsizetype fields = r.FirstForm ? 17 : sealed ? 19 : 18;
+    if (object.size() != fields)
+        return fail(QStringLiteral("has %1 fields instead of %2").arg(object.size()).arg(fields));
 
     TFieldReader read(object);
-    TAuditRecord r;
     r.Sequence = read.Count("seq");
     const QString time = read.Text("time");
     r.Time = QDateTime::fromString(time, QLatin1String(TimeFormat));
@@ -212,16 +281,36 @@ std::optional<TAuditRecord> ParseAuditLine(const QByteArray &line, QString *why)
     r.TemplateSha256 = read.Text("template_sha256").toLatin1();
     r.Changes = read.List("changes");
     const QString result = read.Text("result");
-    if (result != QLatin1String("verified") && result != QLatin1String("failed"))
-        read.Fail("result", "verified or failed");
     r.Verified = result == QLatin1String("verified");
+    if (result == QLatin1String("intent"))
+        r.Kind = TAuditKind::Intent;
+    else if (result == QLatin1String("sealed"))
+        r.Kind = TAuditKind::Creation;
+    else if (!r.Verified && result != QLatin1String("failed"))
+        read.Fail("result", "verified, failed, intent or sealed");
+    if ((r.Kind == TAuditKind::Creation) != (r.Action == TAuditAction::Create))
+        read.Fail("result", "sealed where the action is create, and only there");
+    if (r.Kind != TAuditKind::Result && r.FirstForm)
+        read.Fail("intent", "a field of this record");
     r.Failure = read.Text("failure");
     r.Differences = read.List("differences");
+    if (!r.FirstForm)
+        r.Intent = read.Count("intent", 0);
     r.Previous = read.Text("prev").toLatin1();
     if (r.Previous.size() != 64)
         read.Fail("prev", "a SHA-256 in hex");
+    if (sealed) {
+        r.Seal = read.Text("seal").toLatin1();
+        if (r.Seal.size() != 64)
+            read.Fail("seal", "an HMAC-SHA256 in hex");
+    }
     if (!read.Problem().isEmpty())
         return fail(read.Problem());
+    // Whatever JSON allows beyond the log's own spelling (spaces, escapes
+    // spelt otherwise, another order) would let two lines that read alike
+    // hash apart, or one hash stand for a record read otherwise.
+    if (AuditLine(r) != line)
+        return fail(QStringLiteral("not in the log's own form (its fields out of order, spaced or spelt otherwise)"));
     r.Sha256 = Sha256Hex(line);
     return r;
 }

@@ -1,4 +1,5 @@
 #include "AuditLog.h"
+#include "AuditVerify.h"
 #include "CtlSupport.h"
 #include "LoggerSeries.h"
 #include "SettingsFile.h"

@@ -1,4 +1,5 @@
 #include "AuditLog.h"
+#include "AuditVerify.h"
 #include "AuditTable.h"
 
 #include <QCoreApplication>
