@@ -1,6 +1,7 @@
 #include "Verbs.h"
 
 #include "AuditLog.h"
+#include "AuditVerify.h"
 #include "Batch.h"
 #include "Console.h"
 #include "SettingsIo.h"
@@ -34,6 +35,8 @@ QString LogState(const QString &Log)
     const TAuditCheck check = VerifyAuditLog(Log);
     if (!check.Readable)
         Refuse(check.Error);
+    if (check.Lines == 0)
+        return QStringLiteral("an empty log");
     if (!check.Intact())
         Console::Warning(QStringLiteral("the audit log %1 is not intact: %2; new records are appended after the last "
                                         "complete one, and audit verify goes on naming the fault")
@@ -49,10 +52,11 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
     setup.Audit = {Command.AuditLog, Command.Operator, TAuditAction::Batch, Context.Program, Command.File, {}};
     const TSettingsFile file = LoadSettingsFile(Command.File, &setup.Audit.TemplateSha256);
     CheckTemplate(Command.File, file.Values);
-    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir, Context.Program};
+    setup.Write = {Command.File, file.Values, {false, Command.WithCalibration}, Command.BackupDir, Context.Program, {}};
     CheckAuditLog(Command.AuditLog);
     const QString state = LogState(Command.AuditLog);
     setup.ReportDir = Command.ReportDir;
+    setup.Paper = Command.Paper.isEmpty() ? LocalePaper() : *PaperNamed(Command.Paper);
     if (!setup.ReportDir.isEmpty() && !QDir().mkpath(setup.ReportDir))
         Refuse(QStringLiteral("cannot make the folder %1 for the configuration records")
                    .arg(QDir::toNativeSeparators(setup.ReportDir)));

@@ -18,5 +18,6 @@ TExitStatus RunRestore(const TCommand &Command, TContext &Context)
                         Command.File.toStdString() + " holds the settings of the logger " + backupSerial
                             + ", but the logger on " + logger.Port.toStdString() + " is " + loggerSerial
                             + "; nothing was written (--force restores it anyway)");
-    return WriteAndVerify(logger, {Command.File, backup.Values, TScopes::All(), Command.BackupDir, {}}, audit, Context);
+    return WriteAndVerify(logger, {Command.File, backup.Values, TScopes::All(), Command.BackupDir, {}, {}}, audit,
+                          Context);
 }

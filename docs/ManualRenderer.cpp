@@ -78,7 +78,7 @@ TManualRenderer::TManualRenderer(const QString &pdfPath, const TPrintStyle &styl
     : FStyle(style), FScale(style.BodyPt / BasePt), FPath(pdfPath), FWriter(pdfPath)
 {
     FWriter.setResolution(Resolution);
-    FWriter.setPageSize(QPageSize(QPageSize::A4));
+    FWriter.setPageSize(QPageSize(FStyle.Page));
     FWriter.setPageMargins(FStyle.MarginsMm, QPageLayout::Millimeter);
     FWriter.setCreator(QStringLiteral("loggercfg"));
     FDoc.setDefaultFont(Font(FStyle.BodyPt));
