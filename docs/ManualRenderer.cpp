@@ -178,7 +178,7 @@ void TManualRenderer::StyleTables()
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         format.setBorderCollapse(true);
         format.setCellSpacing(0);
-        format.setCellPadding(Pt(3.5));
+        format.setCellPadding(Pt(FStyle.CellPaddingPt));
         format.setHeaderRowCount(1);
         format.setTopMargin(Pt(4));
         format.setBottomMargin(Pt(8));

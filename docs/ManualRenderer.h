@@ -15,6 +15,7 @@ struct TPrintStyle {
     qreal BodyPt = 11;
     QMarginsF MarginsMm{20, 18, 20, 16};
     QPageSize::PageSizeId Page = QPageSize::A4;
+    qreal CellPaddingPt = 3.5;  // at 11 pt; a form of many rows asks for less
 };
 
 // Fill Document() (from Markdown or through a cursor), then Layout() and

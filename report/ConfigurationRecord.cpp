@@ -22,6 +22,8 @@ namespace {
 constexpr qreal Sizes[] = {8.5, 8, 7.5, 7, 6.5, 6, 5.5, 5};
 // Longer values get a row of their own across the table.
 constexpr qsizetype LongValue = 40;
+// A form of some forty rows: the manual's roomy cells would take two pages.
+constexpr qreal CellPaddingPt = 1.2;
 
 QList<QTextLength> Widths(const std::vector<qsizetype> &chars)
 {
@@ -58,8 +60,9 @@ void Heading(QTextCursor &cursor, int level, const QString &text)
 }
 
 // Name and value side by side, down the left pair of columns and then down
-// the right; values too long for that get a row across the table.
-void PairsTable(QTextCursor &cursor, const std::vector<TRecordPair> &all)
+// the right; values too long for that get a row across the table. A title
+// stands in the heading row across the table instead of the column names.
+void PairsTable(QTextCursor &cursor, const std::vector<TRecordPair> &all, const QString &title = {})
 {
     std::vector<TRecordPair> pairs, longOnes;
     for (const TRecordPair &p : all)
@@ -72,8 +75,13 @@ void PairsTable(QTextCursor &cursor, const std::vector<TRecordPair> &all)
         chars[side + 1] = std::max(chars[side + 1], pairs[i].Value.size());
     }
     QTextTable *table = InsertTable(cursor, int(half + longOnes.size()) + 1, 4, Widths(chars));
-    for (int column = 0; column < 4; ++column)
-        SetCell(table, 0, column, column % 2 ? QStringLiteral("Value") : QStringLiteral("Setting"));
+    if (title.isEmpty()) {
+        for (int column = 0; column < 4; ++column)
+            SetCell(table, 0, column, column % 2 ? QStringLiteral("Value") : QStringLiteral("Setting"));
+    } else {
+        table->mergeCells(0, 0, 1, 4);
+        SetCell(table, 0, 0, title);
+    }
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const int row = int(i < half ? i : i - half) + 1;
         const int column = i < half ? 0 : 2;
@@ -128,25 +136,22 @@ void GridTable(QTextCursor &cursor, const TRecordGrid &grid)
 }
 
 // Printed name, signature and date for each role, with room to write, and
-// what each signature means written out below.
+// below each what the signature means, written out.
 void SignOff(QTextCursor &cursor, const std::vector<TRecordSignature> &signatures)
 {
-    QTextTable *table = InsertTable(cursor, int(signatures.size()) + 1, 4, Widths({14, 22, 22, 22}));
-    const QStringList titles = {QString(), QStringLiteral("Printed name"), QStringLiteral("Signature"),
+    QTextTable *table = InsertTable(cursor, 2 * int(signatures.size()) + 1, 4, Widths({14, 22, 22, 22}));
+    const QStringList titles = {QStringLiteral("Sign-off"), QStringLiteral("Printed name"), QStringLiteral("Signature"),
                                 QStringLiteral("Date and time")};
     for (int c = 0; c < 4; ++c)
         SetCell(table, 0, c, titles[c]);
     for (std::size_t i = 0; i < signatures.size(); ++i) {
-        const int row = int(i) + 1;
+        const int row = 2 * int(i) + 1;
         SetCell(table, row, 0, signatures[i].Role);
         SetCell(table, row, 1, signatures[i].Name);
-        // Room for a hand: two empty lines under the signature and the date.
-        for (int c = 2; c < 4; ++c)
-            table->cellAt(row, c).firstCursorPosition().insertBlock();
-    }
-    for (const TRecordSignature &s : signatures) {
-        cursor.insertText(QStringLiteral("%1: %2").arg(s.Role, s.Meaning));
-        cursor.insertBlock(QTextBlockFormat());
+        // Room for a hand: a line more under the signature.
+        table->cellAt(row, 2).firstCursorPosition().insertBlock();
+        table->mergeCells(row + 1, 0, 1, 4);
+        SetCell(table, row + 1, 0, QStringLiteral("Meaning: ") + signatures[i].Meaning);
     }
 }
 
@@ -163,18 +168,14 @@ void Build(QTextDocument &doc, const TRecordContent &content)
     cursor.insertText(content.Title);
     cursor.insertBlock(QTextBlockFormat());
 
-    FactsTable(cursor, content.Facts, &content);
-    if (!content.Audit.empty()) {
-        Heading(cursor, 2, QStringLiteral("Audit record"));
-        FactsTable(cursor, content.Audit);
-    }
+    std::vector<TRecordPair> facts = content.Facts;
+    facts.insert(facts.end(), content.Audit.begin(), content.Audit.end());
+    FactsTable(cursor, facts, &content);
     Heading(cursor, 2, QStringLiteral("Settings"));
     PairsTable(cursor, content.Settings);
     for (const TRecordGrid &grid : content.Grids)
         GridTable(cursor, grid);
-    Heading(cursor, 2, QStringLiteral("Kept by the logger and sent back, not shown in the window"));
-    PairsTable(cursor, content.Kept);
-    Heading(cursor, 2, QStringLiteral("Sign-off"));
+    PairsTable(cursor, content.Kept, QStringLiteral("Kept by the logger and sent back, not shown in the window"));
     SignOff(cursor, content.Signatures);
 }
 
@@ -216,7 +217,7 @@ bool WriteConfigurationRecord(const TConfigurationRecordData &data, const QStrin
     const QPageSize::PageSizeId page = data.Paper == TPaper::Letter ? QPageSize::Letter : QPageSize::A4;
     std::optional<qreal> onePage;
     for (const qreal size : Sizes) {
-        TManualRenderer renderer(pdfPath, TPrintStyle{size, QMarginsF(18, 15, 18, 12), page});
+        TManualRenderer renderer(pdfPath, TPrintStyle{size, QMarginsF(18, 15, 18, 12), page, CellPaddingPt});
         Build(renderer.Document(), content);
         if (renderer.Layout() != 1)
             continue;
@@ -227,7 +228,7 @@ bool WriteConfigurationRecord(const TConfigurationRecordData &data, const QStrin
     }
     // Cells that break are better than a second page, which could be lost.
     if (onePage) {
-        TManualRenderer renderer(pdfPath, TPrintStyle{*onePage, QMarginsF(18, 15, 18, 12), page});
+        TManualRenderer renderer(pdfPath, TPrintStyle{*onePage, QMarginsF(18, 15, 18, 12), page, CellPaddingPt});
         Build(renderer.Document(), content);
         renderer.Layout();
         return renderer.Write(error);

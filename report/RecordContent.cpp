@@ -163,9 +163,9 @@ void AddFacts(TRecordContent &content, const TConfigurationRecordData &data, con
         verify += QStringLiteral(". ") + DifferencesText(w->Differences, unit);
     content.Facts.push_back({QStringLiteral("Verify"), verify});
     if (!w->Template.isEmpty())
-        content.Facts.push_back({QStringLiteral("Template"), PrintableText(w->Template)});
-    if (!w->TemplateSha256.isEmpty())
-        content.Facts.push_back({QStringLiteral("Template SHA-256"), QString::fromLatin1(w->TemplateSha256)});
+        content.Facts.push_back({QStringLiteral("Template"), QStringLiteral("%1, SHA-256 %2")
+                                                                 .arg(PrintableText(w->Template),
+                                                                      QString::fromLatin1(w->TemplateSha256))});
 
     if (w->Sha256.isEmpty()) {
         content.Audit.push_back({QStringLiteral("Audit record"), QStringLiteral("none kept")});
