@@ -38,8 +38,9 @@ QString Holder(int fd)
     const QByteArray file = QString::asprintf("%02x:%02x:%llu", ::major(info.st_dev), ::minor(info.st_dev),
                                               static_cast<unsigned long long>(info.st_ino))
                                 .toLatin1();
-    while (!locks.atEnd()) {
-        const QList<QByteArray> fields = locks.readLine().simplified().split(' ');
+    // Read whole: /proc files tell no size, so atEnd() holds from the start.
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 6 || fields[1] == "->" || fields[5] != file)
             continue;
         const QByteArray pid = fields[4];
