@@ -16,7 +16,7 @@ public:
         // until closed, so that two programs appending at once never both
         // chain to the same record.
         Append,
-        // A new file that must not exist yet; no lock.
+        // A new file that must not exist yet, held as Append holds the log.
         Create,
         // An existing file, read and written in place; no lock of its own
         // (a seal file, which its log's lock covers).

@@ -94,7 +94,7 @@ bool TAuditFile::Open(const QString &path, TMode mode, QString *error)
         return Fail(error, mode == TMode::Create ? QStringLiteral("make") : QStringLiteral("open"), path);
     FHandle = fd;
     FFolderSynced = !FCreated;
-    if ((mode == TMode::Append || mode == TMode::Read) && !Lock(mode == TMode::Append, error)) {
+    if (mode != TMode::Update && !Lock(mode != TMode::Read, error)) {
         Close();
         return false;
     }

@@ -126,7 +126,7 @@ bool TAuditFile::Open(const QString &path, TMode mode, QString *error)
     if (h == INVALID_HANDLE_VALUE)
         return Fail(error, mode == TMode::Create ? QStringLiteral("make") : QStringLiteral("open"), path);
     FHandle = reinterpret_cast<qintptr>(h);
-    if ((mode == TMode::Append || mode == TMode::Read) && !Lock(mode == TMode::Append, error)) {
+    if (mode != TMode::Update && !Lock(mode != TMode::Read, error)) {
         Close();
         return false;
     }

@@ -160,7 +160,7 @@ std::optional<QByteArray> CreateSealedAuditLog(const QString &path, TAuditRecord
         return std::nullopt;
     }
     TAuditFile log;
-    if (!log.Open(path, TAuditFile::TMode::Append, error))
+    if (!log.Open(path, TAuditFile::TMode::Create, error))
         return std::nullopt;
     QByteArray key = NewSealKey();
     creation->Sequence = 1;
@@ -176,12 +176,15 @@ std::optional<QByteArray> CreateSealedAuditLog(const QString &path, TAuditRecord
     creation->Sha256 = Sha256Hex(line);
     TSealState state{2, NextSealKey(key), creation->Sha256, {}, 0};
     state.Tag = TagOf(state.Key, 1, creation->Sha256);
-    const bool made = CreateSealFile(sealPath, state, error) && log.Append(line + '\n', error);
+    const bool sealMade = CreateSealFile(sealPath, state, error);
+    const bool made = sealMade && log.Append(line + '\n', error);
     EraseSecret(state.Key);
     if (!made) {
-        // A log whose key nobody was given is of no use to anybody.
+        // A log whose key nobody was given is of no use to anybody; only
+        // what this call made goes.
         log.Close();
-        QFile::remove(sealPath);
+        if (sealMade)
+            QFile::remove(sealPath);
         QFile::remove(path);
         EraseSecret(key);
         return std::nullopt;

@@ -91,8 +91,11 @@ public:
     {
         const QJsonValue value = FObject.value(QLatin1String(key));
         const double number = value.toDouble(-1);
-        if (!value.isDouble() || number < double(least) || number > 9007199254740992.0 || std::floor(number) != number)
+        // Checked before the cast: a number beyond a qint64 would not become one.
+        if (!value.isDouble() || number < double(least) || number > 9007199254740992.0 || std::floor(number) != number) {
             Fail(key, least == 0 ? "a whole number from 0" : "a whole number from 1");
+            return 0;
+        }
         return static_cast<qint64>(number);
     }
 

@@ -4,6 +4,7 @@
 #include "AuditSeal.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QList>
 
 namespace {
@@ -65,6 +66,10 @@ bool CreateSealFile(const QString &path, const TSealState &state, QString *error
     QByteArray bytes = SlotText(state) + Blank();
     const bool written = file.WriteAt(0, bytes, error);
     EraseSecret(bytes);
+    if (!written) {
+        file.Close();
+        QFile::remove(path);
+    }
     return written;
 }
 

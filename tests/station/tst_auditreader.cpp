@@ -85,6 +85,9 @@ void TestAuditReader::damage_data()
         << "spaces 2"
         << "record 2 damaged (line 2): not in the log's own form (its fields out of order, spaced or spelt otherwise)"
         << false << 4;
+    // The fault the fuzzer found: a number too large for its type was cast all the same.
+    QTest::newRow("a number beyond any record's")
+        << "huge number 2" << "record 2 damaged (line 2): seq is not a whole number from 1" << false << 4;
     QTest::newRow("a record of the log's first form, from before intents")
         << "first form 3" << "chain intact, 3 records" << true << 4;
 }
@@ -123,6 +126,8 @@ void TestAuditReader::damage()
         lines[n] = QByteArray(300 * 1024, 'x');
     } else if (word == u"spaces") {
         lines[n].replace("{\"seq\":2,", "{\"seq\": 2,");
+    } else if (word == u"huge") {
+        lines[n].replace("{\"seq\":2,", "{\"seq\":3e+64,");
     } else if (word == u"first") {
         // As the first program wrote it: no intent field, and the chain recomputed over it.
         TAuditRecord old = *ParseAuditLine(lines[n]);
