@@ -10,8 +10,9 @@
 
 namespace {
 
-// Each use of a step's key has a purpose of its own, so that no value made
-// for one can stand for another.
+// Each use of a step's key has a purpose of its own, spelt at the head of
+// what it authenticates and ended by a line end that no purpose holds, so
+// that no value made for one can stand for another.
 const QByteArray StepPurpose = "loggercfg audit key step";
 const QByteArray SealPurpose = "loggercfg audit seal";
 const QByteArray TagPurpose = "loggercfg audit tag";
@@ -46,18 +47,12 @@ QByteArray NextSealKey(const QByteArray &key)
 
 QByteArray SealOf(const QByteArray &key, const QByteArray &unsealedLine)
 {
-    QByteArray sealKey = Hmac(key, SealPurpose);
-    const QByteArray seal = Hmac(sealKey, unsealedLine).toHex();
-    EraseSecret(sealKey);
-    return seal;
+    return Hmac(key, SealPurpose + '\n' + unsealedLine).toHex();
 }
 
 QByteArray TagOf(const QByteArray &key, qint64 lastRecord, const QByteArray &lastSha256)
 {
-    QByteArray tagKey = Hmac(key, TagPurpose);
-    const QByteArray tag = Hmac(tagKey, QByteArray::number(lastRecord) + ' ' + lastSha256).toHex();
-    EraseSecret(tagKey);
-    return tag;
+    return Hmac(key, TagPurpose + '\n' + QByteArray::number(lastRecord) + ' ' + lastSha256).toHex();
 }
 
 bool SameSecret(const QByteArray &a, const QByteArray &b)

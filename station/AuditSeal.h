@@ -12,8 +12,11 @@
 // the key of step 1: from it every later key follows, and none earlier.
 //
 //   key(N + 1) = HMAC-SHA256(key(N), "loggercfg audit key step")
-//   seal(N)    = hex HMAC-SHA256(HMAC-SHA256(key(N), "loggercfg audit seal"), the record's line without "seal")
-//   tag        = hex HMAC-SHA256(HMAC-SHA256(key(N + 1), "loggercfg audit tag"), "N " + hex SHA-256 of record N's line)
+//   seal(N)    = hex HMAC-SHA256(key(N), "loggercfg audit seal\n" + the record's line without its seal field)
+//   tag        = hex HMAC-SHA256(key(N + 1), "loggercfg audit tag\n" + "N " + hex SHA-256 of record N's line)
+//
+// The line without its seal field is the line with `,"seal":"<64 hex>"`
+// taken out before its closing brace.
 //
 // The tag stands beside the log, renewed with every record, under the
 // station's current key: it names the last record, so that records cut from
