@@ -124,8 +124,8 @@ void TestAuditSeal::tampering_data()
     QTest::newRow("a wrong key") << "wrong key" << 0 << "chain intact, 5 records" + unchecked << 2
                                  << "the key does not fit this log: not one of its seals holds with it (the key of "
                                     "another log, or a log replaced whole)";
-    // The fault of a known design: a record sealed again with a later step's
-    // key, which a verifier that tries every step up to the current one takes.
+    // The fault this guards: a record sealed again with a later step's key,
+    // which a verifier that tries every step up to the current one takes.
     QTest::newRow("records sealed again with the station's later key")
         << "reseal 3" << 0 << "chain intact, 5 records" + unchecked << 1
         << "chain intact, 5 records; 3 seals do not hold, from record 3 (line 3) to record 5";
