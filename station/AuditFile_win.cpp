@@ -111,7 +111,8 @@ bool TAuditFile::Open(const QString &path, TMode mode, QString *error)
     Close();
     FPath = path;
     FCreated = false;
-    const auto name = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16());
+    const QString native = QDir::toNativeSeparators(path);  // outlives the pointer into it
+    const auto name = reinterpret_cast<const wchar_t *>(native.utf16());
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD access = mode == TMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     TOwnerOnly owner;
