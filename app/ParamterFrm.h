@@ -126,6 +126,7 @@ private:
     // ParamterSave.cpp
     void imgSaveClick();
     QString KeepBackup();
+    void RecordIntent(TSaveAttempt &Save);
     void AbandonSave();
 
     // ParamterVerify.cpp

@@ -7,6 +7,7 @@
 #include "RecordDecoder.h"
 #include "SaveAttempt.h"
 #include "Verify.h"
+#include "AuditLog.h"
 #include "WriteAuditing.h"
 #include "WriteFrame.h"
 #include "ui_ParamterFrm.h"
@@ -71,6 +72,7 @@ void TParamter::imgSaveClick()
     attempt->Outcome.Plan->Intent = CanonicalValues(CaptureSettings(*FControls, separator));
     attempt->Logger = {FFoundPort, FLastRecord.value_or(TFrameBuffer{})};
     if (!FStation.AuditLog.isEmpty()) {
+        attempt->Audit = {FStation.AuditLog, FStation.Operator, TAuditAction::Write, ProgramName(), QString(), {}};
         try {
             CheckAuditLog(FStation.AuditLog);
         } catch (const EStationError &e) {
@@ -81,6 +83,7 @@ void TParamter::imgSaveClick()
     attempt->Outcome.Reached = TWriteStep::Backup;
     attempt->Outcome.Backup = KeepBackup();
     FLastBackup = attempt->Outcome.Backup;
+    RecordIntent(*attempt);
 
     OpenPortFor(FFoundPort);
     FixedWait();
@@ -100,4 +103,22 @@ void TParamter::AbandonSave()
         return;
     FSaveStage = TSaveStage::None;
     FSave.reset();
+}
+
+// The intent goes into the station's audit log before the frame: a Save whose
+// acknowledgement never comes leaves it without a result, which the log then
+// shows as a write that may or may not have happened. One that cannot be
+// recorded is not sent.
+void TParamter::RecordIntent(TSaveAttempt &Save)
+{
+    if (Save.Audit.Log.isEmpty())
+        return;
+    TAuditRecord intent = AuditIntentOf(Save.Logger, Save.Outcome, Save.Audit);
+    QString error;
+    if (!AppendAuditRecord(Save.Audit.Log, &intent, &error)) {
+        Prompt::Show(this, TPromptKind::Warning,
+                     AuditLostText(Save.Audit.Log, error) + QStringLiteral("; nothing was sent to the logger"));
+        throw EAbort {};
+    }
+    Save.Intent = intent.Sequence;
 }

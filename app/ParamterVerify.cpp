@@ -137,16 +137,13 @@ void TParamter::SaveTimedOut()
 // write would append.
 void TParamter::RecordSave(const TSaveAttempt &Save)
 {
-    if (FStation.AuditLog.isEmpty())
+    if (Save.Audit.Log.isEmpty())
         return;
-    TAuditRequest request;
-    request.Log = FStation.AuditLog;
-    request.Operator = FStation.Operator;
-    request.Action = TAuditAction::Write;
-    request.Program = (QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion())
-                          .trimmed();
-    TAuditRecord record = AuditRecordOf(Save.Logger, Save.Outcome, request);
+    TAuditRecord record = AuditRecordOf(Save.Logger, Save.Outcome, Save.Audit);
+    record.Intent = Save.Intent;
     QString error;
-    if (!AppendAuditRecord(request.Log, &record, &error))
-        Prompt::Show(this, TPromptKind::Warning, AuditLostText(request.Log, error));
+    if (!AppendAuditRecord(Save.Audit.Log, &record, &error))
+        Prompt::Show(this, TPromptKind::Warning,
+                     AuditLostText(Save.Audit.Log, error)
+                         + QStringLiteral("; its intent, record %1, stays without a result").arg(Save.Intent));
 }

@@ -1,7 +1,6 @@
 #include "Batch.h"
 
 #include "AuditLog.h"
-#include "ConfigurationRecord.h"
 #include "Console.h"
 #include "DeniedPortsAdvice.h"
 #include "Discovery.h"
@@ -103,16 +102,22 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     const std::string serialNumber = SerialNumberText(Record);
     const QString serial = Serial(serialNumber);
     FContext.Progress->SetPrefix(QStringLiteral("%1 on %2: ").arg(serial, Port));
-    const TWriteOutcome outcome = WriteLogger(logger, FSetup.Write, *FContext.Progress);
+    const TAuditedWrite done = WriteAndRecord(logger, FSetup.Write, FSetup.Audit, *FContext.Progress);
+    const TWriteOutcome &outcome = done.Outcome;
+    for (const QString &warning : done.Warnings)
+        Console::Warning(warning);
     for (const QString &note : outcome.Notes)
         Console::Message(QStringLiteral("note: ") + note);
+    if (done.CreatedPlainLog)
+        Console::Message(PlainLogNotice(FSetup.Audit.Log));
     FContext.Progress->SetPrefix({});
     if (!outcome.Differences.empty())
         PrintDifferences(outcome.Differences);
 
     // Another logger took the cable's place between the probe and the write:
-    // nothing was sent to either. The newcomer is a logger of its own, which
-    // the watch takes next once it sees the first one gone.
+    // nothing was sent to either, and nothing is recorded of it. The newcomer
+    // is a logger of its own, which the watch takes next once it sees the
+    // first one gone.
     if (outcome.Newcomer) {
         Console::Data(QStringLiteral("%1 was replaced on %2 by %3 before it was written: not written\n")
                           .arg(serial, Port, LoggerName(*outcome.Newcomer))
@@ -122,15 +127,26 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
         return;
     }
 
-    TAuditRecord record = AuditRecordOf(logger, outcome, FSetup.Audit);
-    QString error;
-    if (!AppendAuditRecord(FSetup.Audit.Log, &record, &error)) {
+    // Refused before its intent (a check, the backup): recorded all the
+    // same, as a failure that sent nothing.
+    std::optional<TAuditRecord> record = done.Result;
+    QString error = done.AuditError;
+    if (!done.Intent && error.isEmpty()) {
+        TAuditRecord refused;
+        if (RecordRefused(logger, outcome, &refused, &error))
+            record = refused;
+    }
+    if (!record) {
         // Going on would configure loggers that nothing records.
-        Console::Data(QStringLiteral("%1 %2, but not recorded\n")
-                          .arg(serial, outcome.Verified() ? QStringLiteral("configured and verified")
-                                                          : QStringLiteral("failed: ") + outcome.Failure)
-                          .toStdString());
-        Console::Message(AuditLostText(FSetup.Audit.Log, error) + QStringLiteral("; the batch stops"));
+        const QString what = !done.Intent ? QStringLiteral("not written")
+                             : outcome.Verified() ? QStringLiteral("configured and verified")
+                                                  : QStringLiteral("failed: ") + outcome.Failure;
+        Console::Data(QStringLiteral("%1 %2, but not recorded\n").arg(serial, what).toStdString());
+        Console::Message(AuditLostText(FSetup.Audit.Log, error)
+                         + (done.Intent ? QStringLiteral("; its intent, record %1, stays without a result")
+                                              .arg(done.Intent->Sequence)
+                                        : QStringLiteral("; nothing was written to it"))
+                         + QStringLiteral("; the batch stops"));
         (outcome.Verified() ? FConfigured : FFailed) += 1;
         FAuditLost = true;
         FStop = true;
@@ -140,7 +156,7 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     FLastRecord = record;
 
     QString unprinted;
-    if (!FSetup.ReportDir.isEmpty() && outcome.ReadBack && !Print(outcome, logger, record, &unprinted))
+    if (!FSetup.ReportDir.isEmpty() && outcome.ReadBack && !Print(done, logger, &unprinted))
         ++FUnprinted;
     const QString took = Seconds(clock.elapsed());
     if (outcome.Verified()) {
@@ -165,19 +181,29 @@ void TBatch::Configure(const QString &Port, const TFrameBuffer &Record)
     FBusy = false;
 }
 
-bool TBatch::Print(const TWriteOutcome &Outcome, const TFoundLogger &Logger, const TAuditRecord &Record,
-                   QString *Problem)
+bool TBatch::RecordRefused(const TFoundLogger &Logger, const TWriteOutcome &Outcome, TAuditRecord *Record,
+                           QString *Error)
+{
+    *Record = AuditRecordOf(Logger, Outcome, FSetup.Audit);
+    TAuditAppend how;
+    if (!AppendAuditRecord(FSetup.Audit.Log, Record, Error, &how))
+        return false;
+    if (how.Created)
+        Console::Message(PlainLogNotice(FSetup.Audit.Log));
+    if (!how.Warning.isEmpty())
+        Console::Warning(how.Warning);
+    return true;
+}
+
+bool TBatch::Print(const TAuditedWrite &Write, const TFoundLogger &Logger, QString *Problem)
 {
     FContext.Progress->Phase(QStringLiteral("printing the configuration record..."));
-    TConfigurationRecordData data;
-    data.Record = *Outcome.ReadBack;
-    data.Port = Logger.Port;
-    data.ReadAt = QDateTime::currentDateTimeUtc();
-    data.Write = Record;
-    data.ClockSet = FrameClock(Outcome.Plan->Frame);
+    const std::optional<TConfigurationRecordData> data = ConfigurationRecordOf(Logger, Write, FSetup.Audit, FSetup.Paper);
+    if (!data)
+        return true;
     const QString path =
-        QDir(FSetup.ReportDir).filePath(ConfigurationRecordFileName(Record.SerialNumber, Record.Time));
-    return WriteConfigurationRecord(data, path, Problem);
+        QDir(FSetup.ReportDir).filePath(ConfigurationRecordFileName(data->Write->SerialNumber, data->Write->Time));
+    return WriteConfigurationRecord(*data, path, Problem);
 }
 
 void TBatch::Interrupted()

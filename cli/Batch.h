@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConfigurationRecord.h"
 #include "WriteAuditing.h"
 #include "EventWait.h"
 #include "LoggerWatch.h"
@@ -14,6 +15,7 @@ struct TBatchSetup {
     TWriteRequest Write;  // the template, over each logger in its scopes
     TAuditRequest Audit;
     QString ReportDir;  // empty: no configuration records
+    TPaper Paper = TPaper::A4;
     int Count = 0;      // end after this many configured; 0: until interrupted
 };
 
@@ -40,8 +42,9 @@ private:
     void Handle(const std::vector<TLoggerWatch::TEvent> &Events);
     void Configure(const QString &Port, const TFrameBuffer &Record);
     // Returns false when it could not be printed, with *Problem why.
-    bool Print(const TWriteOutcome &Outcome, const TFoundLogger &Logger, const TAuditRecord &Record,
-               QString *Problem);
+    bool Print(const TAuditedWrite &Write, const TFoundLogger &Logger, QString *Problem);
+    // Appends the record of a write that failed before its intent.
+    bool RecordRefused(const TFoundLogger &Logger, const TWriteOutcome &Outcome, TAuditRecord *Record, QString *Error);
     void Interrupted();
     void ShowState();
     void Summary() const;

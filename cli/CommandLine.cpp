@@ -14,10 +14,11 @@ struct TVerbInfo {
     int Files;  // positional arguments
 };
 
-constexpr std::array<TVerbInfo, 9> Verbs = {{
-    {TVerb::Ports, "ports", "ports [--probe]",
+constexpr std::array<TVerbInfo, 10> Verbs = {{
+    {TVerb::Ports, "ports", "ports [--probe] [--json]",
      "Lists the candidate serial ports in the order the window probes them.\n"
-     "With --probe, probes them all at once and tells which answer.",
+     "With --probe, probes them all at once and tells which answer. With --json,\n"
+     "one JSON document for scripts.",
      0},
     {TVerb::Read, "read", "read [--port P] [-o FILE]",
      "Finds the logger and writes its settings as a settings file, to FILE or\n"
@@ -44,14 +45,15 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      "when the backup is of another logger, unless --force. With --audit, appends\n"
      "one record of the write to LOG.",
      1},
-    {TVerb::Report, "report", "report [--port P] [-o FILE.pdf]",
-     "Prints the configuration record of the connected logger, one A4 page with\n"
+    {TVerb::Report, "report", "report [--port P] [-o FILE.pdf] [--paper a4|letter]",
+     "Prints the configuration record of the connected logger, one page with\n"
      "every setting, as a PDF file; nothing is written to the logger. Without -o\n"
-     "the file is named after the serial number and the time, in this folder.",
+     "the file is named after the serial number and the time, in this folder.\n"
+     "The paper is the system locale's (Letter in the US, else A4) unless --paper.",
      0},
     {TVerb::Batch, "batch",
      "batch TEMPLATE --audit LOG [--port PORT] [--operator NAME] [--report-dir DIR] [--with-calibration] [--backup-dir DIR] "
-     "[--count N] [--yes]",
+     "[--count N] [--paper a4|letter] [--yes]",
      "Prepares loggers in series: waits for a logger to be plugged in, keeps a\n"
      "backup of it, writes TEMPLATE to it (its identity, and its calibration unless\n"
      "--with-calibration, kept), reads it back to verify, appends one record to\n"
@@ -60,13 +62,23 @@ constexpr std::array<TVerbInfo, 9> Verbs = {{
      "in is never written twice. Ctrl+C ends the batch with a summary. Exit status\n"
      "0 when every logger was configured, 1 when any failed.",
      1},
-    {TVerb::AuditVerify, "audit verify", "audit verify LOG",
+    {TVerb::AuditVerify, "audit verify", "audit verify LOG [--key KEY]",
      "Checks the chain of the audit log and names the first record changed,\n"
-     "removed or inserted, and any record a crash left unfinished. Exit status 0\n"
-     "when the chain is intact, 1 when it is not.",
+     "removed, inserted or damaged, any record a crash left unfinished, and any\n"
+     "write whose result is missing. With --key, the verification key that\n"
+     "audit init printed, it checks every seal of a sealed log with the key of\n"
+     "its own step and the seal file's tag, which shows records cut from the end.\n"
+     "Exit status 0 when all holds, 1 when it does not, 2 for a wrong key.",
      1},
-    {TVerb::AuditShow, "audit show", "audit show LOG [--serial S]",
-     "Shows the records of the audit log as a table, or those of one logger.",
+    {TVerb::AuditShow, "audit show", "audit show LOG [--serial S] [--key KEY] [--json]",
+     "Shows the records of the audit log as a table, or those of one logger, and\n"
+     "warns when the chain or the seals do not hold. With --json, one JSON\n"
+     "document with every record and what verify finds.",
+     1},
+    {TVerb::AuditInit, "audit init", "audit init LOG [--operator NAME]",
+     "Makes a sealed audit log: every record appended to it is sealed with a key\n"
+     "that moves on after each, kept beside it in LOG.seal. Prints the\n"
+     "verification key on stdout, once: keep it away from this computer.",
      1},
 }};
 
@@ -77,8 +89,8 @@ QString ExitStatusText()
     return QStringLiteral("Exit status: 0 success (diff: no differences); 1 the logger answered wrongly or\n"
                           "not at all, or verify found a difference, or the audit record could not be\n"
                           "appended (diff: differences found; batch: a logger failed; audit verify:\n"
-                          "the chain is broken); 2 bad input: an unusable file, a failed check, a bad\n"
-                          "option; 3 no logger found.\n");
+                          "the log does not hold); 2 bad input: an unusable file, a failed check, a bad\n"
+                          "option, a wrong key; 3 no logger found.\n");
 }
 
 QString ProgramHelp()
@@ -127,22 +139,33 @@ struct TOptions {
                               QStringLiteral("S")};
     QCommandLineOption ReportOutput{{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("The PDF file to write."), QStringLiteral("FILE.pdf")};
+    QCommandLineOption Key{QStringLiteral("key"), QStringLiteral("The verification key: check the seals too."),
+                           QStringLiteral("KEY")};
+    QCommandLineOption Json{QStringLiteral("json"), QStringLiteral("One JSON document on stdout, for scripts.")};
+    QCommandLineOption Paper{QStringLiteral("paper"),
+                             QStringLiteral("The paper size, a4 or letter (default: the system locale's)."),
+                             QStringLiteral("a4|letter")};
+    QCommandLineOption InitOperator{QStringLiteral("operator"),
+                                    QStringLiteral("Who makes the log, as its first record names them (default: the "
+                                                   "login name)."),
+                                    QStringLiteral("NAME")};
 };
 
 QList<QCommandLineOption> VerbOptions(TVerb Verb, const TOptions &O)
 {
     switch (Verb) {
-    case TVerb::Ports: return {O.Help, O.Probe};
+    case TVerb::Ports: return {O.Help, O.Probe, O.Json};
     case TVerb::Read: return {O.Help, O.Port, O.Output};
     case TVerb::Write: return {O.Help, O.Port, O.Identity, O.Calibration, O.BackupDir, O.Audit, O.Operator, O.Yes};
     case TVerb::Diff: return {O.Help, O.Port, O.Identity, O.Calibration};
     case TVerb::Restore: return {O.Help, O.Port, O.Force, O.BackupDir, O.Audit, O.Operator};
-    case TVerb::Report: return {O.Help, O.Port, O.ReportOutput};
+    case TVerb::Report: return {O.Help, O.Port, O.ReportOutput, O.Paper};
     // No --with-identity: every logger of a batch would get the template's serial number.
     case TVerb::Batch:
-        return {O.Help, O.Port, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count, O.Yes};
-    case TVerb::AuditVerify: return {O.Help};
-    case TVerb::AuditShow: return {O.Help, O.Serial};
+        return {O.Help, O.Port, O.Audit, O.Operator, O.ReportDir, O.Calibration, O.BackupDir, O.Count, O.Paper, O.Yes};
+    case TVerb::AuditVerify: return {O.Help, O.Key};
+    case TVerb::AuditShow: return {O.Help, O.Serial, O.Key, O.Json};
+    case TVerb::AuditInit: return {O.Help, O.InitOperator};
     }
     return {O.Help};
 }
@@ -176,7 +199,8 @@ QString What(const TVerbInfo &Verb)
     switch (Verb.Verb) {
     case TVerb::Batch: return QStringLiteral("a template");
     case TVerb::AuditVerify:
-    case TVerb::AuditShow: return QStringLiteral("the audit log");
+    case TVerb::AuditShow:
+    case TVerb::AuditInit: return QStringLiteral("the audit log");
     default: return QStringLiteral("a file");
     }
 }
@@ -207,7 +231,7 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
             verb = &v;
     if (!verb && twoWords)
         return UsageError(Arguments.size() > 2 ? QStringLiteral("unknown command \"%1\"").arg(name)
-                                               : QStringLiteral("loggerctl audit needs verify or show"),
+                                               : QStringLiteral("loggerctl audit needs init, verify or show"),
                           Program);
     if (!verb)
         return UsageError(QStringLiteral("unknown command \"%1\"").arg(first), Program);
@@ -244,13 +268,17 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
     command.Operator = value(o.Operator);
     command.ReportDir = value(o.ReportDir);
     command.Serial = value(o.Serial);
+    command.Key = value(o.Key);
+    command.Paper = value(o.Paper).toLower();
+    command.Json = flag(o.Json);
     command.Probe = flag(o.Probe);
     command.WithIdentity = flag(o.Identity);
     command.WithCalibration = flag(o.Calibration);
     command.Force = flag(o.Force);
     command.Yes = flag(o.Yes);
     for (const QCommandLineOption &option :
-         {o.Port, o.Output, o.BackupDir, o.Audit, o.Operator, o.ReportDir, o.Serial, o.Count, o.ReportOutput}) {
+         {o.Port, o.Output, o.BackupDir, o.Audit, o.Operator, o.ReportDir, o.Serial, o.Count, o.ReportOutput, o.Key,
+          o.Paper}) {
         if (Has(options, option) && parser.isSet(option) && parser.value(option).trimmed().isEmpty())
             return UsageError(QStringLiteral("%1: --%2 needs a value").arg(helpOn, option.names().last()), helpOn);
     }
@@ -260,5 +288,7 @@ TParsedCommandLine ParseCommandLine(const QStringList &Arguments, const QString 
         if (!number || command.Count < 1)
             return UsageError(QStringLiteral("%1: --count takes a number of loggers from 1").arg(helpOn), helpOn);
     }
+    if (flag(o.Paper) && command.Paper != QLatin1String("a4") && command.Paper != QLatin1String("letter"))
+        return UsageError(QStringLiteral("%1: --paper is a4 or letter").arg(helpOn), helpOn);
     return {command, QString(), TExitStatus::Success};
 }

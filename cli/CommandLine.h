@@ -7,7 +7,7 @@
 
 #include <optional>
 
-enum class TVerb { Ports, Read, Write, Diff, Restore, Report, Batch, AuditVerify, AuditShow };
+enum class TVerb { Ports, Read, Write, Diff, Restore, Report, Batch, AuditVerify, AuditShow, AuditInit };
 
 struct TCommand {
     TVerb Verb = TVerb::Ports;
@@ -19,12 +19,15 @@ struct TCommand {
     QString Operator;   // empty: the login name
     QString ReportDir;  // batch: empty for no configuration records
     QString Serial;     // audit show: empty for every logger
+    QString Key;        // audit verify, show: the verification key; empty: the seals are not checked
+    QString Paper;      // report, batch: "a4" or "letter"; empty for the system locale's
     int Count = 0;      // batch: end after this many loggers configured; 0 for no end
     bool Probe = false;
     bool WithIdentity = false;
     bool WithCalibration = false;
     bool Force = false;
     bool Yes = false;  // write, batch: a file that looks mistaken is written all the same
+    bool Json = false;  // ports, audit show: one JSON document on stdout
 };
 
 // Either a command to run, or a text to print and the status to end with:

@@ -37,6 +37,7 @@ int RunLoggerctl(const QStringList &Arguments, TContext &Context)
         case TVerb::Batch: return static_cast<int>(RunBatch(*parsed.Command, Context));
         case TVerb::AuditVerify: return static_cast<int>(RunAuditVerify(*parsed.Command, Context));
         case TVerb::AuditShow: return static_cast<int>(RunAuditShow(*parsed.Command, Context));
+        case TVerb::AuditInit: return static_cast<int>(RunAuditInit(*parsed.Command, Context));
         }
     } catch (const EStationError &e) {
         Console::Message(std::string_view(e.what()));

@@ -1,6 +1,7 @@
 #include "Verbs.h"
 
 #include "AuditLog.h"
+#include "AuditVerify.h"
 #include "Batch.h"
 #include "Console.h"
 #include "SettingsIo.h"
@@ -22,6 +23,8 @@ QString LogState(const QString &Log)
     const TAuditCheck check = VerifyAuditLog(Log);
     if (!check.Readable)
         Refuse(check.Error);
+    if (check.Lines == 0)
+        return QStringLiteral("an empty log");
     if (!check.Intact())
         Console::Warning(QStringLiteral("the audit log %1 is not intact: %2; new records are appended after the last "
                                         "complete one, and audit verify goes on naming the fault")
@@ -49,10 +52,11 @@ TExitStatus RunBatch(const TCommand &Command, TContext &Context)
     const TScopes scopes{false, Command.WithCalibration};
     CheckFileBeforeWrite(Command.File, file, scopes, Command.Yes);
     setup.Write = {Command.File, file.Values, scopes, OrFromStation(Command.BackupDir, Context.Station.BackupDir),
-                   Context.Program, {}};
+                   Context.Program, {}, {}};
     CheckAuditLog(log);
     const QString state = LogState(log);
     setup.ReportDir = Command.ReportDir;
+    setup.Paper = Command.Paper.isEmpty() ? LocalePaper() : *PaperNamed(Command.Paper);
     if (!setup.ReportDir.isEmpty() && !QDir().mkpath(setup.ReportDir))
         Refuse(QStringLiteral("cannot make the folder %1 for the configuration records")
                    .arg(QDir::toNativeSeparators(setup.ReportDir)));

@@ -15,6 +15,7 @@ TExitStatus RunReport(const TCommand &Command, TContext &Context)
     data.Record = logger.Record;
     data.Port = logger.Port;
     data.ReadAt = QDateTime::currentDateTimeUtc();
+    data.Paper = Command.Paper.isEmpty() ? LocalePaper() : *PaperNamed(Command.Paper);
     const QString serial = QString::fromStdString(SerialNumberText(logger.Record));
     const QString path = Command.Output.isEmpty() ? ConfigurationRecordFileName(serial, data.ReadAt) : Command.Output;
     Context.Progress->Phase(QStringLiteral("printing..."));

@@ -34,7 +34,7 @@ TExitStatus RunRestore(const TCommand &Command, TContext &Context)
                                 .toStdString());
     return WriteAndVerify(logger,
                           {Command.File, backup.Values, TScopes::All(),
-                           OrFromStation(Command.BackupDir, Context.Station.BackupDir), {}, backup.Record},
+                           OrFromStation(Command.BackupDir, Context.Station.BackupDir), {}, backup.Record, {}},
                           audit,
                           Context, backup);
 }

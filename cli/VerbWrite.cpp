@@ -49,7 +49,12 @@ TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Requ
 {
     TWriteRequest request = Request;
     request.Program = Context.Program;
-    const TWriteOutcome outcome = WriteLogger(Logger, request, *Context.Progress);
+    const TAuditedWrite done = WriteAndRecord(Logger, request, Audit, *Context.Progress);
+    const TWriteOutcome &outcome = done.Outcome;
+    for (const QString &warning : done.Warnings)
+        Console::Warning(warning);
+    if (done.CreatedPlainLog)
+        Console::Message(PlainLogNotice(Audit.Log));
     if (!outcome.Sent()) {
         const QString failure = outcome.RefusedSetting
                                     ? Named(Request.FileName, File, outcome.RefusedSetting, outcome.Failure)
@@ -77,15 +82,17 @@ TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Requ
                              .arg(Request.FileName, logger, Logger.Port, outcome.Backup));
     }
 
-    if (!Audit.Log.isEmpty()) {
-        TAuditRecord record = AuditRecordOf(Logger, outcome, Audit);
-        QString error;
-        if (!AppendAuditRecord(Audit.Log, &record, &error)) {
-            Console::Message(AuditLostText(Audit.Log, error));
-            return TExitStatus::LoggerFault;
-        }
-        Console::Message(QStringLiteral("audit record %1 appended to %2").arg(record.Sequence).arg(Audit.Log));
+    if (done.ResultLost()) {
+        Console::Message(AuditLostText(Audit.Log, done.AuditError)
+                         + QStringLiteral("; its intent, record %1, stays without a result").arg(done.Intent->Sequence));
+        return TExitStatus::LoggerFault;
     }
+    if (done.Result)
+        Console::Message(QStringLiteral("audit record %1 appended to %2 after its intent, record %3%4")
+                             .arg(done.Result->Sequence)
+                             .arg(Audit.Log)
+                             .arg(done.Intent->Sequence)
+                             .arg(done.Result->Seal.isEmpty() ? QString() : QStringLiteral("; both sealed")));
     return outcome.Status;
 }
 
@@ -102,6 +109,6 @@ TExitStatus RunWrite(const TCommand &Command, TContext &Context)
     const TFoundLogger logger = FindLogger(Command.Port, Context.Candidates, *Context.Progress);
     return WriteAndVerify(logger,
                           {Command.File, file.Values, scopes, OrFromStation(Command.BackupDir, Context.Station.BackupDir),
-                           {}, {}},
+                           {}, {}, {}},
                           audit, Context, file);
 }

@@ -35,14 +35,15 @@ TExitStatus RunReport(const TCommand &Command, TContext &Context);
 TExitStatus RunBatch(const TCommand &Command, TContext &Context);
 TExitStatus RunAuditVerify(const TCommand &Command, TContext &Context);
 TExitStatus RunAuditShow(const TCommand &Command, TContext &Context);
+TExitStatus RunAuditInit(const TCommand &Command, TContext &Context);
 
 struct TAuditRequest;
 
-// What write and restore do once the logger is found: the station's write,
-// its messages, a record appended to the audit log when one is named (which
-// CheckAuditLog has let through), and the exit status. Throws EStationError
-// when nothing was sent.
-// File is what Request came from, for messages that name the line of a setting.
+// What write and restore do once the logger is found: the station's write
+// with its audit records when a log is named (which CheckAuditLog has let
+// through), its messages, and the exit status. Throws EStationError when
+// nothing was sent. File is what Request came from, for messages that name
+// the line of a setting.
 TExitStatus WriteAndVerify(const TFoundLogger &Logger, const TWriteRequest &Request, const TAuditRequest &Audit,
                            TContext &Context, const TSettingsFile &File);
 
@@ -54,6 +55,10 @@ void PrintDifferences(const std::vector<TSettingDifference> &Differences);
 // the line and the key. A file that looks mistaken is said as warnings and
 // refused too, unless Yes.
 void CheckFileBeforeWrite(const QString &Path, const TSettingsFile &File, TScopes Scopes, bool Yes);
+
+// Said once, when a write makes its audit log: a plain chain, and how to
+// make a sealed one instead.
+QString PlainLogNotice(const QString &Log);
 
 // Parses, runs and reports; what main() does.
 int RunLoggerctl(const QStringList &Arguments, TContext &Context);

@@ -78,7 +78,7 @@ TManualRenderer::TManualRenderer(const QString &pdfPath, const TPrintStyle &styl
     : FStyle(style), FScale(style.BodyPt / BasePt), FPath(pdfPath), FWriter(pdfPath)
 {
     FWriter.setResolution(Resolution);
-    FWriter.setPageSize(QPageSize(QPageSize::A4));
+    FWriter.setPageSize(QPageSize(FStyle.Page));
     FWriter.setPageMargins(FStyle.MarginsMm, QPageLayout::Millimeter);
     FWriter.setCreator(QStringLiteral("loggercfg"));
     FDoc.setDefaultFont(Font(FStyle.BodyPt));
@@ -178,7 +178,7 @@ void TManualRenderer::StyleTables()
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         format.setBorderCollapse(true);
         format.setCellSpacing(0);
-        format.setCellPadding(Pt(3.5));
+        format.setCellPadding(Pt(FStyle.CellPaddingPt));
         format.setHeaderRowCount(1);
         format.setTopMargin(Pt(4));
         format.setBottomMargin(Pt(8));

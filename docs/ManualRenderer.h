@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMarginsF>
+#include <QPageSize>
 #include <QPdfWriter>
 #include <QString>
 #include <QTextDocument>
@@ -13,6 +14,8 @@
 struct TPrintStyle {
     qreal BodyPt = 11;
     QMarginsF MarginsMm{20, 18, 20, 16};
+    QPageSize::PageSizeId Page = QPageSize::A4;
+    qreal CellPaddingPt = 3.5;  // at 11 pt; a form of many rows asks for less
 };
 
 // Fill Document() (from Markdown or through a cursor), then Layout() and
@@ -27,7 +30,7 @@ public:
     // The width the text is laid out to, in the document's units.
     qreal TextWidth() const;
 
-    // Styles what the document holds and lays it out on A4 pages; returns
+    // Styles what the document holds and lays it out on the style's pages; returns
     // the number of pages. Call once, after the document is filled.
     int Layout();
     // The first heading, which the footer and the PDF's title show.

@@ -1,215 +1,221 @@
 #include "AuditLog.h"
 
 #include "AuditFile.h"
+#include "AuditReader.h"
+#include "AuditSeal.h"
+#include "AuditSealFile.h"
 
 #include <QFile>
-
-#include <optional>
+#include <QFileInfo>
 
 namespace {
 
-struct TEntry {
-    int Line;
-    std::optional<TAuditRecord> Record;
-    QString Problem;
+constexpr qint64 TailChunk = 64 * 1024;
+// How far back an append looks for the last record before it gives up on a
+// log whose end is no log any more.
+constexpr qint64 TailLimit = 16 * 1024 * 1024;
+
+// What an append needs to know of the log's end.
+struct TTail {
+    std::optional<TAuditRecord> Last;  // the last complete record
+    qint64 After = 0;    // lines after it that are no record: each took a number
+    qint64 Highest = 0;  // the highest number that those lines give themselves
+    bool LineEnded = true;
 };
 
-bool ReadEntries(const QString &path, std::vector<TEntry> *entries, QString *error)
+// Read from the end, so that an append costs the same in a long log as in a
+// short one.
+bool ReadTail(const QString &path, const TAuditFile &file, qint64 size, TTail *tail, QString *error)
+{
+    if (size == 0)
+        return true;
+    QByteArray lastByte;
+    if (!file.ReadAt(size - 1, 1, &lastByte, error))
+        return false;
+    tail->LineEnded = lastByte == "\n";
+    for (qint64 chunk = TailChunk;; chunk *= 4) {
+        const qint64 from = qMax<qint64>(0, size - qMin(chunk, TailLimit));
+        QByteArray bytes;
+        if (!file.ReadAt(from, size - from, &bytes, error))
+            return false;
+        QList<QByteArray> lines = bytes.split('\n');
+        if (tail->LineEnded)
+            lines.removeLast();
+        tail->After = 0;
+        tail->Highest = 0;
+        // The first piece of a chunk that starts inside the file may be the
+        // end of a longer line.
+        for (qsizetype i = lines.size() - 1; i >= (from > 0 ? 1 : 0); --i) {
+            TAuditEntry entry = AuditEntryOf(0, lines[i], false);
+            if (entry.Record) {
+                tail->Last = std::move(entry.Record);
+                return true;
+            }
+            ++tail->After;
+            tail->Highest = qMax(tail->Highest, entry.ShownSequence);
+        }
+        if (from == 0)
+            return true;
+        if (chunk >= TailLimit) {
+            *error = QStringLiteral("%1 holds no record in its last %2 MiB: its end is damaged")
+                         .arg(path)
+                         .arg(TailLimit >> 20);
+            return false;
+        }
+    }
+}
+
+// A sealed log's first line is its creation.
+bool BeginsSealed(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray head = file.read(4096);
+    head.truncate(head.indexOf('\n') < 0 ? head.size() : head.indexOf('\n'));
+    return head.startsWith("{\"seq\":1,") && head.contains(",\"action\":\"create\",");
+}
+
+} // namespace
+
+bool AppendAuditRecord(const QString &path, TAuditRecord *record, QString *error, TAuditAppend *how)
+{
+    TAuditAppend ignored;
+    TAuditAppend &result = how ? *how : ignored;
+    result = {};
+    TAuditFile log;
+    if (!log.Open(path, TAuditFile::TMode::Append, error))
+        return false;
+    const qint64 size = log.Size(error);
+    if (size < 0)
+        return false;
+    TTail tail;
+    if (!ReadTail(path, log, size, &tail, error))
+        return false;
+
+    const QString sealPath = SealFilePath(path);
+    const bool sealed =
+        QFileInfo::exists(sealPath) || (tail.Last && !tail.Last->Seal.isEmpty()) || (size > 0 && BeginsSealed(path));
+    TAuditFile sealFile;
+    std::optional<TSealState> state;
+    if (sealed) {
+        QString why;
+        if (!sealFile.Open(sealPath, TAuditFile::TMode::Update, &why) || !(state = ReadSealState(sealFile, &why))) {
+            *error = QStringLiteral("%1 is a sealed log, and its seal file %2 cannot be used (%3): no record can be "
+                                    "sealed without it")
+                         .arg(path, sealPath, why);
+            return false;
+        }
+    }
+
+    // A number once given, even to a line that a crash cut short, is not
+    // given again.
+    qint64 number = (tail.Last ? tail.Last->Sequence : 0) + tail.After + 1;
+    number = qMax(number, tail.Highest + 1);
+    if (state)
+        number = qMax(number, state->Step);  // records cut from the end do not bring their keys back
+    record->Sequence = number;
+    record->Previous = tail.Last ? tail.Last->Sha256 : NoPreviousRecord();
+    record->FirstForm = false;
+    record->Seal.clear();
+    if (!record->Time.isValid())
+        record->Time = QDateTime::currentDateTimeUtc();
+    QByteArray key;
+    if (state) {
+        TSealKeyWalk walk(state->Key, state->Step);
+        key = *walk.KeyOf(number);
+        EraseSecret(state->Key);
+        record->Seal = SealOf(key, UnsealedAuditLine(*record));
+    }
+    const QByteArray line = AuditLine(*record);
+    record->Sha256 = Sha256Hex(line);
+    // A torn line keeps its bytes; the record starts a line of its own.
+    if (!log.Append((tail.LineEnded ? QByteArray() : QByteArray("\n")) + line + '\n', error)) {
+        EraseSecret(key);
+        return false;
+    }
+    result.Created = log.Created() && !sealed;
+    result.Sealed = sealed;
+    if (state) {
+        TSealState next{number + 1, NextSealKey(key), record->Sha256, {}, 0};
+        EraseSecret(key);
+        next.Tag = TagOf(next.Key, number, record->Sha256);
+        QString why;
+        if (!WriteSealState(sealFile, *state, next, &why))
+            result.Warning = QStringLiteral("record %1 is appended and sealed, but its seal file could not be renewed "
+                                            "(%2): it holds the key record %1 was sealed with until the next append")
+                                 .arg(number)
+                                 .arg(why);
+        EraseSecret(next.Key);
+    }
+    return true;
+}
+
+std::optional<QByteArray> CreateSealedAuditLog(const QString &path, TAuditRecord *creation, QString *error)
+{
+    const QString sealPath = SealFilePath(path);
+    if (QFileInfo::exists(path) || QFileInfo::exists(sealPath)) {
+        *error = QStringLiteral("%1 exists: a sealed log is made new, never over another")
+                     .arg(QFileInfo::exists(path) ? path : sealPath);
+        return std::nullopt;
+    }
+    TAuditFile log;
+    if (!log.Open(path, TAuditFile::TMode::Create, error))
+        return std::nullopt;
+    QByteArray key = NewSealKey();
+    creation->Sequence = 1;
+    creation->Previous = NoPreviousRecord();
+    creation->Action = TAuditAction::Create;
+    creation->Kind = TAuditKind::Creation;
+    creation->Intent = 0;
+    creation->FirstForm = false;
+    if (!creation->Time.isValid())
+        creation->Time = QDateTime::currentDateTimeUtc();
+    creation->Seal = SealOf(key, UnsealedAuditLine(*creation));
+    const QByteArray line = AuditLine(*creation);
+    creation->Sha256 = Sha256Hex(line);
+    TSealState state{2, NextSealKey(key), creation->Sha256, {}, 0};
+    state.Tag = TagOf(state.Key, 1, creation->Sha256);
+    const bool sealMade = CreateSealFile(sealPath, state, error);
+    const bool made = sealMade && log.Append(line + '\n', error);
+    EraseSecret(state.Key);
+    if (!made) {
+        // A log whose key nobody was given is of no use to anybody; only
+        // what this call made goes.
+        log.Close();
+        if (sealMade)
+            QFile::remove(sealPath);
+        QFile::remove(path);
+        EraseSecret(key);
+        return std::nullopt;
+    }
+    return key;
+}
+
+bool IsSealedAuditLog(const QString &path)
+{
+    return QFileInfo::exists(SealFilePath(path)) || BeginsSealed(path);
+}
+
+bool ReadAuditLog(const QString &path, TAuditContents *contents, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QList<QByteArray> lines = content.split('\n');
-    // What follows the last line end: nothing, or a line that a crash cut short.
-    const bool unterminated = !lines.last().isEmpty();
-    if (!unterminated)
-        lines.removeLast();
-    for (int i = 0; i < lines.size(); ++i) {
-        TEntry entry{i + 1, {}, {}};
-        entry.Record = ParseAuditLine(lines[i], &entry.Problem);
-        if (!entry.Record && unterminated && i == lines.size() - 1)
-            entry.Problem = QStringLiteral("torn: the line ends before the record does");
-        entries->push_back(std::move(entry));
-    }
-    return true;
-}
-
-// The last complete record of an open log, read from its end, so that an
-// append costs the same in a long log as in a short one. Lines after it that
-// are no record were left by appends that did not finish.
-bool LastRecord(const TAuditFile &file, qint64 size, std::optional<TAuditRecord> *last, QString *error)
-{
-    for (qint64 chunk = 64 * 1024;; chunk *= 4) {
-        const qint64 from = qMax<qint64>(0, size - chunk);
-        QByteArray tail;
-        if (!file.ReadAt(from, size - from, &tail, error))
-            return false;
-        const QList<QByteArray> lines = tail.split('\n');
-        // The first piece of a chunk that starts inside the file may be the
-        // end of a longer line.
-        for (qsizetype i = lines.size() - 1; i >= (from > 0 ? 1 : 0); --i) {
-            if ((*last = ParseAuditLine(lines[i])))
-                return true;
-        }
-        if (from == 0)
-            return true;
-    }
-}
-
-QString RemovedText(const TAuditCheck &c)
-{
-    return c.LastRemoved > c.Sequence ? QStringLiteral("records %1 to %2 removed").arg(c.Sequence).arg(c.LastRemoved)
-                                      : QStringLiteral("record %1 removed").arg(c.Sequence);
-}
-
-} // namespace
-
-bool AppendAuditRecord(const QString &path, TAuditRecord *record, QString *error)
-{
-    TAuditFile file;
-    if (!file.Open(path, error))
-        return false;
-    const qint64 size = file.Size(error);
-    if (size < 0)
-        return false;
-    std::optional<TAuditRecord> last;
-    QByteArray lastByte;
-    if (size > 0 && (!file.ReadAt(size - 1, 1, &lastByte, error) || !LastRecord(file, size, &last, error)))
-        return false;
-
-    record->Sequence = last ? last->Sequence + 1 : 1;
-    record->Previous = last ? last->Sha256 : NoPreviousRecord();
-    if (!record->Time.isValid())
-        record->Time = QDateTime::currentDateTimeUtc();
-    const QByteArray line = AuditLine(*record);
-    record->Sha256 = Sha256Hex(line);
-    // A torn line keeps its bytes; the record starts a line of its own.
-    const QByteArray start = size > 0 && lastByte != "\n" ? "\n" : "";
-    return file.Append(start + line + '\n', error);
-}
-
-bool ReadAuditLog(const QString &path, TAuditContents *contents, QString *error)
-{
-    std::vector<TEntry> entries;
-    if (!ReadEntries(path, &entries, error))
-        return false;
     *contents = {};
-    for (TEntry &e : entries) {
-        if (e.Record)
-            contents->Records.push_back(std::move(*e.Record));
+    TAuditReader reader(file);
+    TAuditEntry entry;
+    while (reader.Next(&entry)) {
+        if (entry.Record)
+            contents->Records.push_back(std::move(*entry.Record));
         else
-            contents->NotRecords.push_back({e.Line, e.Problem});
+            contents->NotRecords.push_back({entry.Line, entry.Problem});
+    }
+    if (!reader.Error().isEmpty()) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, reader.Error());
+        return false;
     }
     return true;
-}
-
-TAuditCheck VerifyAuditLog(const QString &path)
-{
-    TAuditCheck check;
-    std::vector<TEntry> entries;
-    if (!ReadEntries(path, &entries, &check.Error)) {
-        check.Readable = false;
-        return check;
-    }
-    for (const TEntry &e : entries)
-        check.Records += e.Record ? 1 : 0;
-
-    // The last record that holds, and the one before it; index -1 is the
-    // start of the log, which the first record chains to.
-    struct TLink {
-        qint64 Sequence;
-        QByteArray Sha256;
-        int Index;
-    };
-    TLink good{0, NoPreviousRecord(), -1};
-    std::optional<TLink> before;
-    const auto fits = [](const TAuditRecord &r, const TLink &link) {
-        return r.Sequence == link.Sequence + 1 && r.Previous == link.Sha256;
-    };
-    const auto fault = [&check](TAuditCheck::TFault kind, qint64 sequence, int line) {
-        check.Fault = kind;
-        check.Sequence = sequence;
-        check.Line = line;
-        return check;
-    };
-    std::vector<int> unread;  // lines since the good record that are no record
-
-    for (int i = 0; i < int(entries.size()); ++i) {
-        const TEntry &e = entries[i];
-        if (!e.Record) {
-            unread.push_back(i);
-            continue;
-        }
-        const TAuditRecord &r = *e.Record;
-        if (fits(r, good)) {
-            // Lines between two records that chain are appends that a crash cut.
-            for (int t : unread)
-                check.Torn.push_back({good.Sequence + 1, entries[t].Line});
-            unread.clear();
-            before = good;
-            good = {r.Sequence, r.Sha256, i};
-            continue;
-        }
-
-        if (!unread.empty())
-            return fault(TAuditCheck::TFault::Changed, good.Sequence + 1, entries[unread.front()].Line);
-        const TAuditRecord *next = i + 1 < int(entries.size()) && entries[i + 1].Record ? &*entries[i + 1].Record
-                                                                                         : nullptr;
-        if (next && fits(*next, good))
-            return fault(TAuditCheck::TFault::Inserted, good.Sequence, e.Line);
-        if (r.Sequence <= good.Sequence) {
-            // A forged line that chains perfectly shows only when the record
-            // it displaced follows with the same number.
-            if (before && good.Index >= 0 && r.Sequence == good.Sequence && r.Previous == before->Sha256)
-                return fault(TAuditCheck::TFault::Inserted, before->Sequence, entries[good.Index].Line);
-            return fault(TAuditCheck::TFault::Inserted, good.Sequence, e.Line);
-        }
-        if (r.Sequence > good.Sequence + 1) {
-            if (r.Previous == good.Sha256)
-                return fault(TAuditCheck::TFault::Changed, good.Sequence + 1, e.Line);  // its number
-            check.LastRemoved = r.Sequence - 1;
-            return fault(TAuditCheck::TFault::Removed, good.Sequence + 1, e.Line);
-        }
-        // The right number and the wrong hash: either the good record was
-        // changed, or this one's own hash was, which then breaks the next link too.
-        if (good.Index < 0 || (next && next->Sequence == r.Sequence + 1 && next->Previous != r.Sha256))
-            return fault(TAuditCheck::TFault::Changed, r.Sequence, e.Line);
-        return fault(TAuditCheck::TFault::Changed, good.Sequence, entries[good.Index].Line);
-    }
-    for (int t : unread)
-        check.Torn.push_back({good.Sequence + 1, entries[t].Line});
-    check.LastSequence = good.Sequence;
-    check.LastSha256 = good.Index >= 0 ? good.Sha256 : QByteArray();
-    return check;
-}
-
-QString TAuditCheck::Summary() const
-{
-    if (!Readable)
-        return Error;
-    switch (Fault) {
-    case TFault::Changed:
-        return QStringLiteral("record %1 changed (line %2)").arg(Sequence).arg(Line);
-    case TFault::Removed:
-        return QStringLiteral("%1 (before line %2)").arg(RemovedText(*this)).arg(Line);
-    case TFault::Inserted:
-        return Sequence == 0 ? QStringLiteral("a record inserted at line %1, before record 1").arg(Line)
-                             : QStringLiteral("a record inserted at line %1, after record %2").arg(Line).arg(Sequence);
-    case TFault::None:
-        break;
-    }
-    const QString count = Records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(Records);
-    if (Torn.empty())
-        return QStringLiteral("chain intact, %1").arg(count);
-    QStringList torn;
-    for (const TTorn &t : Torn)
-        torn << QStringLiteral("torn record %1 (line %2)").arg(t.Sequence).arg(t.Line);
-    return QStringLiteral("%1, chain otherwise intact, %2").arg(torn.join(QStringLiteral(", ")), count);
 }

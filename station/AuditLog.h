@@ -4,22 +4,45 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
-// The audit log: JSON Lines, one record per write, each chained to the one
+// The audit log: JSON Lines, one record per line, each chained to the one
 // before by the SHA-256 of its line, so that a record changed, removed or
-// inserted afterwards breaks the chain where it happened. A crash or power
-// cut can leave the last line torn (begun, not finished); the next append
-// starts a line of its own and chains to the last complete record, and the
-// torn line stays where it is, for verify to name.
+// inserted afterwards breaks the chain where it happened. A sealed log
+// (loggerctl audit init) also seals every record with a key that moves on
+// after each (AuditSeal.h), so that a change that recomputes the chain, or
+// records cut from the end, show as well.
+//
+// A crash or power cut can leave the last line torn (begun, not finished);
+// the next append starts a line of its own, chains to the last complete
+// record and takes the number after the torn one, which stays where it is,
+// for verify to name. An append that the system refuses halfway (a full
+// disk) leaves the log as it was. No number is given twice.
 
-// Numbers the record, chains it to the last complete record and appends its
-// line in one write, flushed to the disk before it returns. Sets Sequence,
-// Previous and Sha256 of *record. Creates the log when it is missing.
-bool AppendAuditRecord(const QString &path, TAuditRecord *record, QString *error);
+struct TAuditAppend {
+    bool Created = false;  // this append made the log, a plain chain
+    bool Sealed = false;   // the record is sealed
+    QString Warning;       // appended, but the user should know this
+};
+
+// Numbers the record, chains it to the last complete record, seals it when
+// the log is sealed, and appends its line in one write, flushed to the disk
+// before it returns. Sets Sequence, Previous, Seal and Sha256 of *record.
+// Creates a plain log when it is missing.
+bool AppendAuditRecord(const QString &path, TAuditRecord *record, QString *error, TAuditAppend *how = nullptr);
+
+// A new sealed log at Path, with its seal file beside it (SealFilePath):
+// its first record is *Creation, as Create, sealed with a new key, whose
+// verification key is returned. Refused when either file exists.
+std::optional<QByteArray> CreateSealedAuditLog(const QString &path, TAuditRecord *creation, QString *error);
+
+// Whether appends to the log at Path are sealed: its seal file is there,
+// or its first or last record is sealed.
+bool IsSealedAuditLog(const QString &path);
 
 struct TAuditLine {
-    int Line = 0;  // counted from 1
+    qint64 Line = 0;  // counted from 1
     QString Problem;
 };
 
@@ -29,38 +52,5 @@ struct TAuditContents {
 };
 
 // Every record of the log in file order, whether or not the chain holds.
+// For a few records: verify and show read a log as a stream (AuditVerify.h).
 bool ReadAuditLog(const QString &path, TAuditContents *contents, QString *error);
-
-struct TAuditCheck {
-    enum class TFault { None, Changed, Removed, Inserted };
-
-    bool Readable = true;  // false: the file could not be read (Error says why)
-    QString Error;
-    qint64 Records = 0;    // complete records in the file
-    // The first break in the chain. Sequence names the record changed or
-    // removed (the first of several removed, LastRemoved the last), or, for
-    // an insertion, the record that the inserted line follows.
-    TFault Fault = TFault::None;
-    qint64 Sequence = 0;
-    qint64 LastRemoved = 0;
-    int Line = 0;
-    // Lines of records that a crash left unfinished: Sequence is the number
-    // the record would have had.
-    struct TTorn {
-        qint64 Sequence;
-        int Line;
-    };
-    std::vector<TTorn> Torn;
-    // The last record of an intact chain, for comparing with a copy kept
-    // elsewhere (the configuration record prints it): removing records from
-    // the end is the one change that a chain cannot show by itself.
-    qint64 LastSequence = 0;
-    QByteArray LastSha256;
-
-    bool Intact() const { return Readable && Fault == TFault::None; }
-    // One line for the user: "47 records, chain intact", "record 5 changed (line 5)",
-    // "torn record 48 (line 48), chain otherwise intact".
-    QString Summary() const;
-};
-
-TAuditCheck VerifyAuditLog(const QString &path);

@@ -9,54 +9,95 @@
 namespace {
 
 struct TColumn {
-    QString Title;
+    const char *Title;
     bool Right;  // numbers line up on the right
 };
 
+constexpr TColumn Columns[] = {{"#", true},       {"Time (UTC)", false}, {"Serial", false},  {"Device ID", false},
+                               {"Action", false}, {"Result", false},     {"Changed", true}, {"Operator", false}};
+
+QString ResultText(const TAuditRecord &r)
+{
+    switch (r.Kind) {
+    case TAuditKind::Intent: return QStringLiteral("UNKNOWN");
+    case TAuditKind::Creation: return QStringLiteral("sealed");
+    case TAuditKind::Result: break;
+    }
+    return r.Verified ? QStringLiteral("verified") : QStringLiteral("FAILED");
+}
+
 } // namespace
+
+TAuditTable::TAuditTable(const QString &serialNumber) : FSerialNumber(serialNumber)
+{
+    for (const TColumn &c : Columns)
+        FWidths.push_back(qsizetype(qstrlen(c.Title)));
+}
+
+bool TAuditTable::Shows(const TAuditRecord &r) const
+{
+    if (r.Kind == TAuditKind::Intent && !FOpenIntents.count(r.Sequence))
+        return false;
+    return FSerialNumber.isEmpty() || r.SerialNumber.compare(FSerialNumber, Qt::CaseInsensitive) == 0;
+}
+
+QStringList TAuditTable::Cells(const TAuditRecord &r) const
+{
+    return {QString::number(r.Sequence), r.Time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            PrintableText(r.SerialNumber), PrintableText(r.DeviceId), AuditActionName(r.Action), ResultText(r),
+            QString::number(r.Changes.size()), PrintableText(r.Operator)};
+}
+
+void TAuditTable::Measure(const TAuditRecord &r)
+{
+    if (!FSerialNumber.isEmpty() && r.SerialNumber.compare(FSerialNumber, Qt::CaseInsensitive) != 0)
+        return;
+    const QStringList cells = Cells(r);
+    for (std::size_t i = 0; i < FWidths.size(); ++i)
+        FWidths[i] = std::max(FWidths[i], cells[qsizetype(i)].size());
+}
+
+QString TAuditTable::Line(const QStringList &cells) const
+{
+    QString text;
+    for (std::size_t i = 0; i < FWidths.size(); ++i) {
+        const bool last = i + 1 == FWidths.size();
+        const QString &cell = cells[qsizetype(i)];
+        text += Columns[i].Right ? cell.rightJustified(FWidths[i]) : last ? cell : cell.leftJustified(FWidths[i]);
+        if (!last)
+            text += QStringLiteral("  ");
+    }
+    return text + u'\n';
+}
+
+QString TAuditTable::Heading() const
+{
+    QStringList titles;
+    for (const TColumn &c : Columns)
+        titles << QLatin1String(c.Title);
+    return Line(titles);
+}
+
+QString TAuditTable::Row(const TAuditRecord &r) const
+{
+    return Shows(r) ? Line(Cells(r)) : QString();
+}
 
 QString FormatAuditTable(const std::vector<TAuditRecord> &records, const QString &serialNumber)
 {
-    const std::vector<TColumn> columns = {
-        {QStringLiteral("#"), true},        {QStringLiteral("Time (UTC)"), false}, {QStringLiteral("Serial"), false},
-        {QStringLiteral("Device ID"), false}, {QStringLiteral("Action"), false},   {QStringLiteral("Result"), false},
-        {QStringLiteral("Changed"), true},  {QStringLiteral("Operator"), false},
-    };
-    std::vector<QStringList> rows;
+    std::set<qint64> open;
     for (const TAuditRecord &r : records) {
-        if (!serialNumber.isEmpty() && r.SerialNumber.compare(serialNumber, Qt::CaseInsensitive) != 0)
-            continue;
-        rows.push_back({QString::number(r.Sequence), r.Time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                        PrintableText(r.SerialNumber), PrintableText(r.DeviceId), AuditActionName(r.Action),
-                        r.Verified ? QStringLiteral("verified") : QStringLiteral("FAILED"),
-                        QString::number(r.Changes.size()), PrintableText(r.Operator)});
+        if (r.Kind == TAuditKind::Intent)
+            open.insert(r.Sequence);
+        else if (r.Kind == TAuditKind::Result)
+            open.erase(r.Intent);
     }
-    if (rows.empty())
-        return {};
-
-    std::vector<qsizetype> widths;
-    for (const TColumn &c : columns)
-        widths.push_back(c.Title.size());
-    for (const QStringList &row : rows)
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            widths[i] = std::max(widths[i], row[qsizetype(i)].size());
-
-    const auto line = [&](const QStringList &cells) {
-        QString text;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const bool last = i + 1 == columns.size();
-            const QString &cell = cells[qsizetype(i)];
-            text += columns[i].Right ? cell.rightJustified(widths[i]) : last ? cell : cell.leftJustified(widths[i]);
-            if (!last)
-                text += QStringLiteral("  ");
-        }
-        return text + u'\n';
-    };
-    QStringList titles;
-    for (const TColumn &c : columns)
-        titles << c.Title;
-    QString table = line(titles);
-    for (const QStringList &row : rows)
-        table += line(row);
-    return table;
+    TAuditTable table(serialNumber);
+    table.SetOpenIntents(open);
+    QString rows;
+    for (const TAuditRecord &r : records)
+        table.Measure(r);
+    for (const TAuditRecord &r : records)
+        rows += table.Row(r);
+    return rows.isEmpty() ? QString() : table.Heading() + rows;
 }

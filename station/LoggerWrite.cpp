@@ -117,6 +117,8 @@ TWriteOutcome WriteLogger(const TFoundLogger &Logger, const TWriteRequest &Reque
         Progress.Phase(QStringLiteral("reading the logger again..."));
         ConfirmSameLogger(Logger, outcome);
 
+        if (Request.BeforeFrame)
+            Request.BeforeFrame(outcome);
         outcome.Reached = TWriteStep::Frame;
         Progress.Phase(QStringLiteral("writing..."));
         SendFrame(Logger.Port, outcome.Plan->Frame);

@@ -8,9 +8,11 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class TProgressSink;
+struct TWriteOutcome;
 
 struct TWriteRequest {
     QString FileName;  // names the file in messages
@@ -21,6 +23,9 @@ struct TWriteRequest {
     // A restore of a backup that holds the logger's record: these bytes are
     // written back, and Values and Scopes are not looked at.
     std::optional<TFrameBuffer> RestoreRecord;
+    // Called after the backup, right before the frame is sent: the audit
+    // log's intent. When it throws EStationError nothing is sent.
+    std::function<void(const TWriteOutcome &)> BeforeFrame;
 };
 
 // How far a write came; a failure names the step that failed.

@@ -1,6 +1,9 @@
 #include "WriteAuditing.h"
 
+#include "AuditLog.h"
+#include "AuditSealFile.h"
 #include "StationError.h"
+#include "AuditSeal.h"
 #include "RecordDecoder.h"
 #include "Verify.h"
 
@@ -20,6 +23,19 @@ namespace {
 QString Value(const TSettingValues &Values, const char *Name)
 {
     return QString::fromStdString(Values.at(SettingIndex(Name)).front());
+}
+
+// What the write asks to change: the settings the logger shows afterwards
+// whose value the plan changes, compared as verify compares them.
+std::vector<TSettingDifference> PlannedChanges(const TFrameBuffer &Before, const TSettingValues &Intent)
+{
+    const TSettingValues before = CanonicalValues(RecordSettings(Before));
+    const std::vector<bool> inUse = SettingsInUse(Intent);
+    std::vector<TSettingDifference> changes;
+    for (const TSettingDifference &d : DiffSettings(before, Intent, TScopes::All()))
+        if (inUse.at(SettingIndex(d.Name)))
+            changes.push_back(d);
+    return changes;
 }
 
 } // namespace
@@ -47,6 +63,32 @@ void CheckAuditLog(const QString &Log)
         Refuse(Log, QStringLiteral("not an audit log (its first line is no audit record)"));
     if (!info.isWritable())
         Refuse(Log, QStringLiteral("it cannot be written"));
+    if (IsSealedAuditLog(Log)) {
+        const QString seal = SealFilePath(Log);
+        TSealState state;
+        QString why;
+        if (!QFileInfo::exists(seal))
+            Refuse(Log, QStringLiteral("it is sealed, and its seal file %1 is missing, without which no record can "
+                                       "be sealed")
+                            .arg(QDir::toNativeSeparators(seal)));
+        if (!ReadSealFile(seal, &state, &why))
+            Refuse(Log, why);
+        EraseSecret(state.Key);
+        if (!QFileInfo(seal).isWritable())
+            Refuse(Log, QStringLiteral("its seal file %1 cannot be written").arg(QDir::toNativeSeparators(seal)));
+    }
+}
+
+TAuditRecord AuditIntentOf(const TFoundLogger &Logger, const TWriteOutcome &Outcome, const TAuditRequest &Request)
+{
+    TAuditRecord intent = AuditRecordOf(Logger, Outcome, Request);
+    intent.Kind = TAuditKind::Intent;
+    intent.Verified = false;
+    intent.Failure.clear();
+    intent.Differences.clear();
+    if (Outcome.Plan)
+        intent.Changes = PlannedChanges(Logger.Record, Outcome.Plan->Intent);
+    return intent;
 }
 
 TAuditRecord AuditRecordOf(const TFoundLogger &Logger, const TWriteOutcome &Outcome, const TAuditRequest &Request)
@@ -68,7 +110,7 @@ TAuditRecord AuditRecordOf(const TFoundLogger &Logger, const TWriteOutcome &Outc
         // What the write set, whether or not the logger kept it: Differences
         // says what it did not.
         if (Outcome.Sent())
-            record.Changes = DiffSettings(before, Outcome.Plan->Intent, TScopes::All());
+            record.Changes = PlannedChanges(Logger.Record, Outcome.Plan->Intent);
     } else {
         record.TimeZone = Value(before, "Time Zone");
     }
@@ -76,6 +118,50 @@ TAuditRecord AuditRecordOf(const TFoundLogger &Logger, const TWriteOutcome &Outc
     record.Failure = Outcome.Failure;
     record.Differences = Outcome.Differences;
     return record;
+}
+
+TAuditedWrite WriteAndRecord(const TFoundLogger &Logger, TWriteRequest Request, const TAuditRequest &Audit,
+                             TProgressSink &Progress)
+{
+    TAuditedWrite done;
+    if (!Audit.Log.isEmpty()) {
+        // The intent goes in first: a crash between it and the result must
+        // leave a trace that the logger may hold a write nobody saw end.
+        Request.BeforeFrame = [&, before = Request.BeforeFrame](const TWriteOutcome &Outcome) {
+            if (before)
+                before(Outcome);
+            TAuditRecord intent = AuditIntentOf(Logger, Outcome, Audit);
+            QString error;
+            TAuditAppend how;
+            if (!AppendAuditRecord(Audit.Log, &intent, &error, &how)) {
+                done.AuditError = error;
+                throw EStationError(TExitStatus::BadInput,
+                                    QStringLiteral("the audit record could not be appended to %1 (%2); nothing was "
+                                                   "written to the logger")
+                                        .arg(QDir::toNativeSeparators(Audit.Log), error)
+                                        .toStdString());
+            }
+            done.CreatedPlainLog = how.Created;
+            if (!how.Warning.isEmpty())
+                done.Warnings << how.Warning;
+            done.Intent = intent;
+        };
+    }
+    done.Outcome = WriteLogger(Logger, Request, Progress);
+    if (!done.Intent)
+        return done;
+    TAuditRecord result = AuditRecordOf(Logger, done.Outcome, Audit);
+    result.Intent = done.Intent->Sequence;
+    QString error;
+    TAuditAppend how;
+    if (!AppendAuditRecord(Audit.Log, &result, &error, &how)) {
+        done.AuditError = error;
+        return done;
+    }
+    if (!how.Warning.isEmpty())
+        done.Warnings << how.Warning;
+    done.Result = result;
+    return done;
 }
 
 QString AuditLostText(const QString &Log, const QString &Error)

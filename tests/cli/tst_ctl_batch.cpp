@@ -1,4 +1,5 @@
 #include "AuditLog.h"
+#include "AuditVerify.h"
 #include "CtlSupport.h"
 #include "LoggerSeries.h"
 #include "SettingsFile.h"
@@ -123,6 +124,21 @@ std::vector<TAuditRecord> Records(const QString &log)
     return contents.Records;
 }
 
+// The results of the writes, each right after its intent.
+std::vector<TAuditRecord> Results(const QString &log)
+{
+    std::vector<TAuditRecord> results;
+    const std::vector<TAuditRecord> all = Records(log);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i].Kind != TAuditKind::Result)
+            continue;
+        if (i == 0 || all[i].Intent != all[i - 1].Sequence || all[i - 1].Kind != TAuditKind::Intent)
+            qWarning("record %lld is no result of the intent before it", static_cast<long long>(all[i].Sequence));
+        results.push_back(all[i]);
+    }
+    return results;
+}
+
 QString PdfText(const QString &pdf)
 {
     QProcess text;
@@ -239,7 +255,8 @@ void TestCtlBatch::everyLoggerWrittenOnce()
     QCOMPARE(WriteFrames(standing), 0u);
 
     const QString log = Path(QStringLiteral("audit.jsonl"));
-    const std::vector<TAuditRecord> records = Records(log);
+    QCOMPARE(Records(log).size(), 2 * Count);
+    const std::vector<TAuditRecord> records = Results(log);
     QCOMPARE(records.size(), Count);
     if (sameCable)
         QCOMPARE(WriteFrames(series[0]), Count);
@@ -274,7 +291,7 @@ void TestCtlBatch::everyLoggerWrittenOnce()
              qPrintable(run.Out));
     const TCtlRun verify = RunCtl({QStringLiteral("audit"), QStringLiteral("verify"), log});
     QCOMPARE(verify.Status, 0);
-    QVERIFY2(verify.Out.contains(QStringLiteral("chain intact, 3 records")), qPrintable(verify.Out));
+    QVERIFY2(verify.Out.contains(QStringLiteral("chain intact, 6 records")), qPrintable(verify.Out));
 }
 
 // Killed while it waits for the next logger: the records so far stand, and
@@ -294,7 +311,7 @@ void TestCtlBatch::killedBetweenLoggersTheLogVerifiesAndGoesOn()
         QCOMPARE(first.Finish().Status, -1);
     }
     const TCtlRun verify = RunCtl({QStringLiteral("audit"), QStringLiteral("verify"), log});
-    QVERIFY2(verify.Status == 0 && verify.Out.contains(QStringLiteral("chain intact, 1 record")), qPrintable(verify.Out));
+    QVERIFY2(verify.Status == 0 && verify.Out.contains(QStringLiteral("chain intact, 2 records")), qPrintable(verify.Out));
 
     schedule.Skip();
     QVERIFY(schedule.Wait(10s));
@@ -304,9 +321,10 @@ void TestCtlBatch::killedBetweenLoggersTheLogVerifiesAndGoesOn()
     QVERIFY2(run.Out.contains(QString::fromStdString(series.SerialNumber(1)) + QStringLiteral(" configured and verified")),
              qPrintable(run.Out));
     const std::vector<TAuditRecord> records = Records(log);
-    QCOMPARE(records.size(), 2u);
-    QCOMPARE(records[1].Sequence, 2);
-    QCOMPARE(records[1].Previous, records[0].Sha256);
+    QCOMPARE(records.size(), 4u);
+    QCOMPARE(records[3].Sequence, 4);
+    QCOMPARE(records[3].Intent, 3);
+    QCOMPARE(records[2].Previous, records[1].Sha256);
     QCOMPARE(RunCtl({QStringLiteral("audit"), QStringLiteral("verify"), log}).Status, 0);
 }
 
@@ -334,9 +352,11 @@ void TestCtlBatch::newcomerBetweenProbeAndWriteIsALoggerOfItsOwn()
     const TFrameBuffer record = line.ParameterRecord();
     QCOMPARE(SerialNumberText(record), std::string("B07654321"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(record.data()) + 13, 4), QByteArray("\xE5\xD4\xC3\xB2"));
+    // Nothing of the first logger is recorded: no intent went in for it.
     const std::vector<TAuditRecord> records = Records(Path(QStringLiteral("audit.jsonl")));
-    QCOMPARE(records.size(), 1u);
-    QCOMPARE(records[0].SerialNumber, QStringLiteral("B07654321"));
+    QCOMPARE(records.size(), 2u);
+    for (const TAuditRecord &r : records)
+        QCOMPARE(r.SerialNumber, QStringLiteral("B07654321"));
 }
 
 void TestCtlBatch::refusedBeforeAnything_data()
@@ -391,18 +411,30 @@ void TestCtlBatch::refusedBeforeAnything()
     QCOMPARE(again.readAll(), before);
 }
 
-// A full disk, played by a file size limit the log has reached: the logger is
-// written, and the program says that its record is missing.
+// A full disk, played by a file size limit: with no room for the intent
+// nothing is written; with room for the intent alone the logger is written,
+// and the program says that its result is missing. The log is left as
+// whole lines either way.
 void TestCtlBatch::recordThatCannotBeAppended_data()
 {
     QTest::addColumn<QString>("verb");
-    QTest::newRow("write") << "write";
-    QTest::newRow("batch, which stops at once") << "batch";
+    QTest::addColumn<bool>("intentFits");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("write, no room for the intent") << "write" << false << 2 << "nothing was written to the logger";
+    QTest::newRow("write, room for the intent only") << "write" << true << 1 << "stays without a result";
+    QTest::newRow("batch, no room for the intent, which stops at once")
+        << "batch" << false << 1 << "not written, but not recorded";
+    QTest::newRow("batch, room for the intent only") << "batch" << true << 1
+                                                     << "A05123456 configured and verified, but not recorded";
 }
 
 void TestCtlBatch::recordThatCannotBeAppended()
 {
     QFETCH(QString, verb);
+    QFETCH(bool, intentFits);
+    QFETCH(int, status);
+    QFETCH(QString, said);
 
     const QString log = Path(QStringLiteral("audit.jsonl"));
     TAuditRecord sample;
@@ -414,28 +446,48 @@ void TestCtlBatch::recordThatCannotBeAppended()
         QVERIFY2(AppendAuditRecord(log, &r, &error), qPrintable(error));
     }
     const qint64 size = QFileInfo(log).size();
-    const auto limit = [size] {
+    const auto arguments = [&](const QString &port, const QString &audit) {
+        return verb == QLatin1String("write")
+                   ? QStringList{QStringLiteral("write"), Template(), QStringLiteral("--port"), port,
+                                 QStringLiteral("--backup-dir"), Path(QStringLiteral("backups")), QStringLiteral("--audit"),
+                                 audit}
+                   : QStringList{QStringLiteral("batch"), Template(), QStringLiteral("--audit"), audit,
+                                 QStringLiteral("--backup-dir"), Path(QStringLiteral("backups")), QStringLiteral("--port"),
+                                 port, QStringLiteral("--count"), QStringLiteral("1")};
+    };
+    // How long the intent's line is, from the same write into a log of its own.
+    qint64 room = 0;
+    if (intentFits) {
+        auto probe = StartLogger(QStringLiteral("ttyPROBE"));
+        const QString probeLog = Path(QStringLiteral("probe.jsonl"));
+        const TCtlRun run = RunCtl(arguments(QStringLiteral("ttyPROBE"), probeLog));
+        QVERIFY2(run.Status == 0, qPrintable(run.Err));
+        QFile lines(probeLog);
+        QVERIFY(lines.open(QIODevice::ReadOnly));
+        room = lines.readLine().size() + 8;  // its number here has a digit or two more
+    }
+    const auto limit = [most = size + room] {
         ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of ending the program
-        const rlimit most{rlim_t(size), rlim_t(size)};
-        ::setrlimit(RLIMIT_FSIZE, &most);
+        const rlimit fsize{rlim_t(most), rlim_t(most)};
+        ::setrlimit(RLIMIT_FSIZE, &fsize);
     };
 
     auto logger = StartLogger(QStringLiteral("ttyBATCH"));
-    const QStringList arguments =
-        verb == QLatin1String("write")
-            ? QStringList{QStringLiteral("write"), Template(), QStringLiteral("--port"), QStringLiteral("ttyBATCH"),
-                          QStringLiteral("--backup-dir"), Path(QStringLiteral("backups")), QStringLiteral("--audit"), log}
-            : Batch();
-    TBatchProcess process(arguments, limit);
+    TBatchProcess process(arguments(QStringLiteral("ttyBATCH"), log), limit);
     const TCtlRun run = process.Finish();
-    QCOMPARE(run.Status, 1);
+    QCOMPARE(run.Status, status);
     QVERIFY2(run.Err.contains(QStringLiteral("the audit record could not be appended to %1").arg(log)),
              qPrintable(run.Err));
-    QCOMPARE(WriteFrames(*logger), 1u);
-    QCOMPARE(QFileInfo(log).size(), size);
-    if (verb == QLatin1String("batch"))
-        QVERIFY2(run.Out.contains(QStringLiteral("A05123456 configured and verified, but not recorded")),
-                 qPrintable(run.Out));
+    QVERIFY2((run.Out + run.Err).contains(said), qPrintable(run.Out + run.Err));
+    QCOMPARE(WriteFrames(*logger), intentFits ? 1u : 0u);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.endsWith('\n'));
+    QCOMPARE(bytes.size() > size, intentFits);
+    const TAuditCheck check = VerifyAuditLog(log);
+    QVERIFY2(check.Intact(), qPrintable(check.Summary()));
+    QCOMPARE(check.OpenIntents.size(), intentFits ? 1u : 0u);
 }
 
 void TestCtlBatch::writeAndRestoreKeepARecordEach()
@@ -448,12 +500,17 @@ void TestCtlBatch::writeAndRestoreKeepARecordEach()
                                 QStringLiteral("anna")};
     const TCtlRun write = RunCtl(QStringList{QStringLiteral("write"), Template()} + common);
     QVERIFY2(write.Status == 0, qPrintable(write.Err));
-    QVERIFY2(write.Err.contains(QStringLiteral("audit record 1 appended to ") + log), qPrintable(write.Err));
+    QVERIFY2(write.Err.contains(QStringLiteral("audit record 2 appended to %1 after its intent, record 1").arg(log)),
+             qPrintable(write.Err));
+    // The new plain log is named as such once, when it is made.
+    QCOMPARE(write.Err.count(QStringLiteral("audit init makes a sealed one")), 1);
     const QString backup = QDir(backups).absoluteFilePath(QDir(backups).entryList(QDir::Files).first());
     const TCtlRun restore = RunCtl(QStringList{QStringLiteral("restore"), backup} + common);
     QVERIFY2(restore.Status == 0, qPrintable(restore.Err));
+    QVERIFY(!restore.Err.contains(QStringLiteral("audit init")));
 
-    const std::vector<TAuditRecord> records = Records(log);
+    QCOMPARE(Records(log).size(), 4u);
+    const std::vector<TAuditRecord> records = Results(log);
     QCOMPARE(records.size(), 2u);
     QCOMPARE(records[0].Action, TAuditAction::Write);
     QCOMPARE(records[0].Port, QStringLiteral("ttyBATCH"));

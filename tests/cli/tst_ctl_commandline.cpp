@@ -20,8 +20,8 @@ namespace {
 // The parsed command in one line, to compare a row against.
 QString Describe(const TCommand &c)
 {
-    static const char *const verbs[] = {"ports",  "read",  "write",        "diff",      "restore",
-                                        "report", "batch", "audit verify", "audit show"};
+    static const char *const verbs[] = {"ports", "read",         "write",      "diff",      "restore",
+                                        "report", "batch",       "audit verify", "audit show", "audit init"};
     QStringList parts{QLatin1String(verbs[static_cast<int>(c.Verb)])};
     if (!c.File.isEmpty())
         parts << QStringLiteral("file=") + c.File;
@@ -39,10 +39,15 @@ QString Describe(const TCommand &c)
         parts << QStringLiteral("reports=") + c.ReportDir;
     if (!c.Serial.isEmpty())
         parts << QStringLiteral("serial=") + c.Serial;
+    if (!c.Key.isEmpty())
+        parts << QStringLiteral("key=") + c.Key;
+    if (!c.Paper.isEmpty())
+        parts << QStringLiteral("paper=") + c.Paper;
     if (c.Count)
         parts << QStringLiteral("count=%1").arg(c.Count);
     for (const auto &[on, name] : {std::pair{c.Probe, "probe"}, std::pair{c.WithIdentity, "identity"},
-                                   std::pair{c.WithCalibration, "calibration"}, std::pair{c.Force, "force"}})
+                                   std::pair{c.WithCalibration, "calibration"}, std::pair{c.Force, "force"},
+                                   std::pair{c.Json, "json"}})
         if (on)
             parts << QLatin1String(name);
     return parts.join(QLatin1Char(' '));
@@ -77,7 +82,23 @@ void TestCtlCommandLine::parses_data()
     QTest::newRow("audit show, one logger") << "audit show a.jsonl --serial A05123456"
                                             << "audit show file=a.jsonl serial=A05123456" << "";
 
+    QTest::newRow("audit init") << "audit init a.jsonl" << "audit init file=a.jsonl" << "";
+    // Who makes a log needs no log of their own to be named in.
+    QTest::newRow("audit init names its maker") << "audit init a.jsonl --operator anna"
+                                                << "audit init file=a.jsonl operator=anna" << "";
+    QTest::newRow("audit verify with the key") << "audit verify a.jsonl --key 0a1b-2c3d"
+                                               << "audit verify file=a.jsonl key=0a1b-2c3d" << "";
+    QTest::newRow("audit show for scripts") << "audit show a.jsonl --json --key -"
+                                            << "audit show file=a.jsonl key=- json" << "";
+    QTest::newRow("ports for scripts") << "ports --probe --json" << "ports probe json" << "";
+    QTest::newRow("report on Letter") << "report --paper Letter" << "report paper=letter" << "";
+    QTest::newRow("batch on A4") << "batch t.toml --audit a --paper a4" << "batch file=t.toml audit=a paper=a4" << "";
+
     QTest::newRow("no command") << "" << "" << "no command given (loggerctl --help)";
+    QTest::newRow("a paper size of its own") << "report --paper a5" << "" << "--paper is a4 or letter";
+    QTest::newRow("a key for a command that checks no seal") << "audit init a.jsonl --key k" << ""
+                                                             << "Unknown option 'key'";
+    QTest::newRow("an empty key") << "audit verify a.jsonl --key=" << "" << "--key needs a value";
     QTest::newRow("unknown command") << "erase" << "" << "unknown command \"erase\"";
     QTest::newRow("write without a file") << "write --port P" << "" << "loggerctl write needs a file";
     QTest::newRow("two files") << "diff a.toml b.toml" << "" << "unexpected argument \"b.toml\"";
@@ -90,7 +111,7 @@ void TestCtlCommandLine::parses_data()
         << "batch t.toml --audit a.jsonl --with-identity" << "" << "Unknown option 'with-identity'";
     QTest::newRow("a batch without its template") << "batch --audit a.jsonl" << "" << "batch needs a template";
     QTest::newRow("no loggers to count") << "batch t.toml --audit a --count 0" << "" << "--count takes a number";
-    QTest::newRow("audit alone") << "audit" << "" << "loggerctl audit needs verify or show";
+    QTest::newRow("audit alone") << "audit" << "" << "loggerctl audit needs init, verify or show";
     QTest::newRow("audit with an unknown word") << "audit erase a.jsonl" << "" << "unknown command \"audit erase\"";
     QTest::newRow("audit verify without its log") << "audit verify" << "" << "audit verify needs the audit log";
     QTest::newRow("a blank operator") << "write f.toml --audit a --operator= " << "" << "--operator needs a value";
@@ -127,7 +148,8 @@ void TestCtlCommandLine::helpAndVersion_data()
     QTest::newRow("write") << "write --help" << QStringList{"--with-identity", "--backup-dir DIR", exitStatus};
     QTest::newRow("help wins over a missing file") << "restore -h" << QStringList{"--force"};
     QTest::newRow("batch") << "batch --help" << QStringList{"--report-dir DIR", "--count N", "never written twice"};
-    QTest::newRow("audit show") << "audit show --help" << QStringList{"--serial S"};
+    QTest::newRow("audit show") << "audit show --help" << QStringList{"--serial S", "--key KEY", "--json"};
+    QTest::newRow("audit init") << "audit init --help" << QStringList{"verification key", "--operator NAME"};
     QTest::newRow("program lists every command")
         << "--help" << QStringList{"loggerctl batch TEMPLATE --audit LOG", "loggerctl audit verify LOG", "loggerctl report"};
 }

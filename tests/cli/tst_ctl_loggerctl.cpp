@@ -498,7 +498,7 @@ void TestLoggerctl::stationFile_data()
     QTest::newRow("none") << "" << QStringList{} << "" << "data/loggerctl/backups" << "";
     QTest::newRow("every key honoured")
         << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n" << QStringList{}
-        << "station.jsonl" << "kept" << "audit record 1 appended to";
+        << "station.jsonl" << "kept" << "audit record 2 appended to";
     QTest::newRow("options win")
         << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n"
         << QStringList{"--audit", "LOG/own.jsonl", "--operator", "anna", "--backup-dir", "DIR/own"} << "own.jsonl" << "own"

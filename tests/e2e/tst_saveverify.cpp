@@ -126,11 +126,19 @@ void TestSaveVerify::saveAgainstTestLoggers()
     TAuditContents log;
     QString error;
     QVERIFY2(ReadAuditLog(folder + QStringLiteral("/audit.jsonl"), &log, &error), qPrintable(error));
-    QCOMPARE(log.Records.size(), 1u);
-    QCOMPARE(log.Records[0].Verified, verified);
-    QCOMPARE(log.Records[0].Operator, QStringLiteral("tech1"));
-    QCOMPARE(log.Records[0].SerialNumber, QStringLiteral("A05123456"));
-    QVERIFY(log.Records[0].Program.startsWith(QStringLiteral("tst_saveverify")));
+    // The intent before the frame, the result after it, as loggerctl write --audit keeps them.
+    QCOMPARE(log.Records.size(), 2u);
+    QCOMPARE(log.Records[0].Kind, TAuditKind::Intent);
+    QCOMPARE(log.Records[1].Kind, TAuditKind::Result);
+    QCOMPARE(log.Records[1].Intent, log.Records[0].Sequence);
+    QCOMPARE(log.Records[1].Verified, verified);
+    for (const TAuditRecord &r : log.Records) {
+        QCOMPARE(r.Operator, QStringLiteral("tech1"));
+        QCOMPARE(r.SerialNumber, QStringLiteral("A05123456"));
+        QVERIFY(r.Program.startsWith(QStringLiteral("tst_saveverify")));
+    }
+    QCOMPARE(log.Records[0].Changes.size(), 1u);
+    QCOMPARE(log.Records[0].Changes.front().Name, std::string("Log Interval"));
 }
 
 // The read-back of a slow logger takes a while: the window stays responsive,

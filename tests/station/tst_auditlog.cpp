@@ -1,7 +1,11 @@
+#include "AuditFile.h"
 #include "AuditLog.h"
+#include "AuditSupport.h"
 #include "AuditTable.h"
+#include "AuditVerify.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,6 +29,9 @@ private slots:
     void killedWhileAppending_data();
     void killedWhileAppending();
     void appendersTakeTurns();
+    void lockWaitIsBounded();
+    void filesAreTheUsersAlone();
+    void operatorWithoutLoginName();
     void table();
 
 private:
@@ -35,60 +42,27 @@ namespace {
 
 TAuditRecord Sample(int n, const QString &serial = QStringLiteral("A05123456"))
 {
-    TAuditRecord r;
-    r.Time = QDateTime(QDate(2026, 12, 8), QTime(17, 5, n % 60), Qt::UTC);
-    r.TimeZone = QStringLiteral("UTC+08:00");
-    r.Host = QStringLiteral("bench-3");
-    r.Operator = QStringLiteral("anna");
-    r.Program = QStringLiteral("loggerctl 1.0.0");
-    r.Action = TAuditAction::Batch;
-    r.Port = QStringLiteral("ttyUSB0");
-    r.SerialNumber = serial;
-    r.DeviceId = QStringLiteral("1A2B3C4D");
-    r.Template = QStringLiteral("cold-chain.toml");
-    r.TemplateSha256 = Sha256Hex("template");
-    r.Changes = {{"Log Interval", "{ H = \"0\", M = \"5\", S = \"0\" }", "{ H = \"0\", M = \"10\", S = \"0\" }"}};
-    r.Verified = n % 3 != 0;
-    if (!r.Verified) {
-        r.Failure = QStringLiteral("verify found 1 difference");
-        r.Differences = {{"Stop Mode", "\"Stop by Button\"", "\"Stop by Software\""}};
-    }
-    return r;
+    return SampleRecord(n, serial);
 }
 
 QList<QByteArray> Lines(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    lines.removeLast();
-    return lines;
+    return FileLines(path);
 }
 
 bool WriteLines(const QString &path, const QList<QByteArray> &lines, const QByteArray &tail = {})
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(lines.join('\n') + '\n' + tail) >= 0;
+    return WriteFileLines(path, lines, tail);
 }
 
 bool AppendBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+    return WriteFileBytes(path, bytes, QIODevice::Append);
 }
 
 QString NewLog(const QTemporaryDir &dir, int records)
 {
-    static int count = 0;
-    const QString path = dir.filePath(QStringLiteral("audit-%1.jsonl").arg(++count));
-    for (int i = 1; i <= records; ++i) {
-        TAuditRecord r = Sample(i);
-        QString error;
-        if (!AppendAuditRecord(path, &r, &error))
-            qFatal("%s", qPrintable(error));
-    }
-    return path;
+    return NewPlainLog(dir, records);
 }
 
 // The log as a test helper leaves it: this program again, appending records
@@ -157,7 +131,8 @@ void TestAuditLog::tampering_data()
     QTest::newRow("a changed byte in the first record") << "byte 1" << int(F::Changed) << "record 1 changed (line 1)";
     QTest::newRow("a changed byte in a record's own chain hash")
         << "hash 3" << int(F::Changed) << "record 3 changed (line 3)";
-    QTest::newRow("a changed byte that breaks the line") << "brace 2" << int(F::Changed) << "record 2 changed (line 2)";
+    QTest::newRow("a changed byte that breaks the line")
+        << "brace 2" << int(F::Damaged) << "record 2 damaged (line 2): not a JSON object";
     QTest::newRow("a renumbered record") << "renumber 4" << int(F::Changed) << "record 4 changed (line 4)";
     QTest::newRow("a removed record") << "remove 3" << int(F::Removed) << "record 3 removed (before line 3)";
     QTest::newRow("the first record removed") << "remove 1" << int(F::Removed) << "record 1 removed (before line 1)";
@@ -230,25 +205,28 @@ void TestAuditLog::appendAfterTornLines()
 
     const QString path = NewLog(FDir, 3);
     const QByteArray third = Lines(path).last();
-    TAuditRecord cut = Sample(4);
-    cut.Sequence = 4;
-    cut.Previous = Sha256Hex(third);
     // A torn append starts its own line before the record, as every append
-    // after a torn line does.
-    for (int i = 0; i < tears; ++i)
+    // after a torn line does, and takes the number after the torn one.
+    for (int i = 0; i < tears; ++i) {
+        TAuditRecord cut = Sample(4 + i);
+        cut.Sequence = 4 + i;
+        cut.Previous = Sha256Hex(third);
         QVERIFY(AppendBytes(path, (i > 0 ? "\n" : "") + AuditLine(cut).left(60 + i)));
+    }
 
     TAuditRecord next = Sample(4);
     QString error;
     QVERIFY2(AppendAuditRecord(path, &next, &error), qPrintable(error));
-    QCOMPARE(next.Sequence, 4);
+    // A number once given, to a line that never became a record, is not given again.
+    QCOMPARE(next.Sequence, 4 + tears);
     QCOMPARE(next.Previous, Sha256Hex(third));
 
     const TAuditCheck check = VerifyAuditLog(path);
     QVERIFY2(check.Intact(), qPrintable(check.Summary()));
     QCOMPARE(check.Torn.size(), std::size_t(tears));
     QCOMPARE(check.Torn.front().Sequence, 4);
-    QCOMPARE(check.LastSequence, 4);
+    QCOMPARE(check.Torn.back().Sequence, 3 + tears);
+    QCOMPARE(check.LastSequence, 4 + tears);
     QCOMPARE(check.LastSha256, next.Sha256);
     if (tears == 1)
         QCOMPARE(check.Summary(), QStringLiteral("torn record 4 (line 4), chain otherwise intact, 4 records"));
@@ -294,11 +272,11 @@ void TestAuditLog::killedWhileAppending()
     TAuditRecord next = Sample(99);
     QString error;
     QVERIFY2(AppendAuditRecord(path, &next, &error), qPrintable(error));
-    QCOMPARE(next.Sequence, check.LastSequence + 1);
-    const qint64 before = check.LastSequence;
+    const qint64 expected = check.LastSequence + 1 + qint64(check.Torn.size());
+    QCOMPARE(next.Sequence, expected);
     check = VerifyAuditLog(path);
     QVERIFY2(check.Intact(), qPrintable(check.Summary()));
-    QCOMPARE(check.LastSequence, before + 1);
+    QCOMPARE(check.LastSequence, expected);
 }
 
 void TestAuditLog::appendersTakeTurns()
@@ -315,6 +293,80 @@ void TestAuditLog::appendersTakeTurns()
     }
     const TAuditCheck check = VerifyAuditLog(path);
     QCOMPARE(check.Summary(), QStringLiteral("chain intact, 50 records"));
+}
+
+// A program that holds the log and never lets go (hung, stopped in a
+// debugger) must not hold up a write for good: the append gives up, and
+// says who holds it where the system tells.
+void TestAuditLog::lockWaitIsBounded()
+{
+    const QString path = NewLog(FDir, 1);
+    QProcess holder;
+    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), path});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("holding"));
+
+    SetAuditLockWait(std::chrono::milliseconds(300));
+    QElapsedTimer waited;
+    waited.start();
+    TAuditRecord r = Sample(2);
+    QString error;
+    QVERIFY(!AppendAuditRecord(path, &r, &error));
+    QVERIFY2(waited.elapsed() >= 300 && waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
+    QVERIFY2(error.contains(QStringLiteral("was not let go within 0.3 s")), qPrintable(error));
+    if (QSysInfo::productType() != QLatin1String("windows"))
+        QVERIFY2(error.contains(QStringLiteral("held by process %1 (tst_auditlog)").arg(holder.processId())),
+                 qPrintable(error));
+    QCOMPARE(Lines(path).size(), 1);
+
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QVERIFY2(AppendAuditRecord(path, &r, &error), qPrintable(error));
+    SetAuditLockWait(std::chrono::milliseconds(10000));
+}
+
+// A log names who did what, a seal file holds a key: neither is for others
+// to read.
+void TestAuditLog::filesAreTheUsersAlone()
+{
+    if (QSysInfo::productType() == QLatin1String("windows"))
+        QSKIP("Windows keeps an access list instead of a mode");
+    const QString plain = NewLog(FDir, 1);
+    const QString sealed = FDir.filePath(QStringLiteral("modes-sealed.jsonl"));
+    TAuditRecord creation = Sample(1);
+    QString error;
+    QVERIFY2(CreateSealedAuditLog(sealed, &creation, &error), qPrintable(error));
+    for (const QString &path : {plain, sealed, SealFilePath(sealed)}) {
+        const QFileDevice::Permissions mode = QFile::permissions(path);
+        QCOMPARE(mode & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+}
+
+// A shell without a terminal (cron, a service) sets no login name; the
+// record then names the account, never "unknown".
+void TestAuditLog::operatorWithoutLoginName()
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"USER", "LOGNAME", "USERNAME"})
+        environment.remove(QLatin1String(name));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--login-name")});
+    QVERIFY(child.waitForFinished(10000));
+    const QString named = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+
+    QString account;
+    if (QSysInfo::productType() == QLatin1String("windows")) {
+        account = qEnvironmentVariable("USERNAME");
+    } else {
+        QProcess id;
+        id.start(QStringLiteral("id"), {QStringLiteral("-un")});
+        QVERIFY(id.waitForFinished(10000));
+        account = QString::fromLocal8Bit(id.readAllStandardOutput()).trimmed();
+    }
+    QVERIFY(!account.isEmpty());
+    QCOMPARE(named, account);
 }
 
 void TestAuditLog::table()
@@ -339,6 +391,25 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && qstrcmp(argv[1], "--append") == 0)
         return AppendLoop(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--login-name") == 0) {
+        std::printf("%s\n", LoginName().toLocal8Bit().constData());
+        return 0;
+    }
+    if (argc > 2 && qstrcmp(argv[1], "--hold") == 0) {
+        // Holds the log as an append does, until its stdin closes.
+        TAuditFile file;
+        QString error;
+        if (!file.Open(QString::fromLocal8Bit(argv[2]), TAuditFile::TMode::Append, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("holding\n");
+        std::fflush(stdout);
+        char rest[64];
+        while (std::fgets(rest, sizeof rest, stdin)) {
+        }
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     TestAuditLog test;
     return QTest::qExec(&test, argc, argv);
