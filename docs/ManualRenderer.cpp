@@ -1,6 +1,8 @@
 #include "ManualRenderer.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
@@ -302,6 +304,15 @@ bool TManualRenderer::Write(QString *error)
 {
     const QString title = Title();
     FWriter.setTitle(title);
+    // The writer tells a file it cannot open only by a warning of Qt's own
+    // on stderr; asked first, the reason is ours to say.
+    QFile target(FPath);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (error)
+            *error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(FPath), target.errorString());
+        return false;
+    }
+    target.close();
     QPainter painter;
     if (!painter.begin(&FWriter)) {
         if (error)

@@ -154,10 +154,12 @@ void AddFacts(TRecordContent &content, const TConfigurationRecordData &data, con
     if (const auto &c = data.ClockSet) {
         const QString clock = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", c->Year, c->Month, c->Day, c->Hour,
                                                 c->Minute, c->Second);
-        content.Facts.push_back(
-            {QStringLiteral("Clock set"), QStringLiteral("%1 in %2").arg(clock, w->TimeZone.isEmpty() ? zone : w->TimeZone)});
+        // The record carries no clock: what was sent is all that can be said.
+        content.Facts.push_back({QStringLiteral("Clock sent"),
+                                 QStringLiteral("%1 in %2; a logger cannot report its clock, so it is not verified")
+                                     .arg(clock, w->TimeZone.isEmpty() ? zone : w->TimeZone)});
     }
-    QString verify = w->Verified ? QStringLiteral("verified: every setting read back as written")
+    QString verify = w->Verified ? QStringLiteral("verified: every setting read back as asked")
                                  : QStringLiteral("FAILED: %1").arg(PrintableText(w->Failure));
     if (!w->Differences.empty())
         verify += QStringLiteral(". ") + DifferencesText(w->Differences, unit);

@@ -600,6 +600,14 @@ void TestCtlBatch::reportOfTheLoggerAsItStands()
     const auto blocks = logger->ReceivedFrames();
     QCOMPARE(blocks.size(), 1u);
     QCOMPARE(blocks.front(), TLoggerEmulator::TBytes(ProbeRequest.begin(), ProbeRequest.end()));
+
+    // A file that cannot be written is said in our words, with no painter's
+    // complaint of Qt's own beside it.
+    const QString nowhere = Path(QStringLiteral("missing/record.pdf"));
+    const TCtlRun refused = RunCtl({QStringLiteral("report"), QStringLiteral("--port"), QStringLiteral("ttyBATCH"),
+                                    QStringLiteral("-o"), nowhere});
+    QCOMPARE(refused.Status, 2);
+    QCOMPARE(refused.Err, QStringLiteral("cannot write %1: No such file or directory\n").arg(nowhere));
 }
 
 QTEST_GUILESS_MAIN(TestCtlBatch)

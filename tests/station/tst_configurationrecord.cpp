@@ -147,8 +147,8 @@ void TestConfigurationRecord::recordText_data()
                     "edtSingleHumidityH1=80.00; edtSingleHumidityL1=20.00; rbF=on"
         << QByteArray() << 1 << "a4"
         << QList<QStringList>{{"Written", "2026-12-08 17:05:00 UTC, batch by anna on bench-3 through ttyUSB0,"},
-                              {"Clock set", "2026-12-09 01:05:00 in UTC+08:00"},
-                              {"Verify", "verified: every setting read back as written"},
+                              {"Clock sent", "2026-12-09 01:05:00 in UTC+08:00; a logger cannot report its clock,"},
+                              {"Verify", "verified: every setting read back as asked"},
                               {"Audit log", "/station/audit.jsonl"},
                               {"Audit record", "12, the result of intent 11"},
                               {"Seal", "sealed at step 12"},
