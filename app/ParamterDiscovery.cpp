@@ -188,6 +188,7 @@ void TParamter::HandleParameterRecord()
     }
 
     FLastRecord = FRecvBuf;
+    FLastRecordAt = CurrentUtc();
     if (!FReadRequested)
         return;
     DecodeParameterRecord(FRecvBuf, *FControls, QString(FDecimalSeparator).toStdString());

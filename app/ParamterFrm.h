@@ -19,6 +19,7 @@ class TComm;
 class TImage;
 class TParamterControls;
 struct TSaveAttempt;
+struct TSavedWrite;
 namespace Ui { class TParamter; }
 
 // The one working window. Its behaviour is split over files by concern:
@@ -31,6 +32,7 @@ namespace Ui { class TParamter; }
 //   ParamterSave.cpp        Save, its backup and the write frame
 //   ParamterVerify.cpp      the read-back after a Save, its verdict, the audit record
 //   ParamterStation.cpp     the station's file: backups, the audit log, the operator
+//   ParamterRecord.cpp      the printed configuration record
 //   ParamterChrome.cpp      image buttons, dragging, minimise, close, About, Help, clock
 //   ParamterAccess.cpp      the image buttons' keys, tooltips and names for screen readers
 //   ParamterSettings.cpp    settings files: open, export, drop
@@ -64,6 +66,8 @@ public:
     const QString &LastBackup() const { return FLastBackup; }
     // Where Open and Export ask for a file: a dialog, or a test's answer.
     std::function<QString(bool Save, const QString &Suggested)> AskSettingsPath;
+    // Where the configuration record is printed: a dialog, or a test's answer.
+    std::function<QString(const QString &Suggested)> AskRecordPath;
     void OpenSettingsFile(const QString &Path);
     // A block delivered as if the serial component had received it.
     void ReceiveForTests(const std::uint8_t *Buffer, std::uint16_t Length);
@@ -136,6 +140,7 @@ private:
     void SaveFailed(const QString &Message);
     void SaveTimedOut();
     void RecordSave(const TSaveAttempt &Save);
+    void KeepSavedWrite(const TSaveAttempt &Save);
 
     // ParamterStation.cpp
     void LoadStation();
@@ -153,6 +158,7 @@ private:
     void OpenSettings();
     void OpenBackups();
     void ExportSettings();
+    void PrintConfigurationRecord();
     bool FilterSettingsDrop(QEvent *event);
 
     // ParamterChrome.cpp
@@ -184,6 +190,8 @@ private:
     // What the logger held at the last Read (or the last Save's read-back):
     // what the next Save keeps as a backup first.
     std::optional<TFrameBuffer> FLastRecord;
+    QDateTime FLastRecordAt;  // when it was read
+    std::unique_ptr<TSavedWrite> FLastSave;
     QString FLastBackup;
     TStationConfig FStation;
     // A Read or a settings file has given the window settings to export.

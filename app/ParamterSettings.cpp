@@ -71,6 +71,10 @@ QString TParamter::AskSettingsPathWithDialog(bool Save, const QString &Suggested
 void TParamter::InstallSettingsActions()
 {
     AskSettingsPath = [this](bool Save, const QString &Suggested) { return AskSettingsPathWithDialog(Save, Suggested); };
+    AskRecordPath = [this](const QString &Suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Print configuration record"), Suggested,
+                                            QStringLiteral("PDF files (*.pdf);;All files (*)"));
+    };
     auto *open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
     open->setAutoRepeat(false);
     connect(open, &QShortcut::activated, this, [this] { Guarded(this, [this] { OpenSettings(); }); });
@@ -273,6 +277,8 @@ void TParamter::contextMenuEvent(QContextMenuEvent *event)
                    [this] { Guarded(this, [this] { OpenSettings(); }); });
     menu.addAction(QStringLiteral("Export settings..."), QKeySequence(Qt::CTRL | Qt::Key_E), this,
                    [this] { Guarded(this, [this] { ExportSettings(); }); });
+    menu.addAction(QStringLiteral("Print configuration record..."), this,
+                   [this] { Guarded(this, [this] { PrintConfigurationRecord(); }); });
     menu.addSeparator();
     // Where every Save keeps what it replaces, and records itself.
     QString backups;

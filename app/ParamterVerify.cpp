@@ -81,6 +81,7 @@ void TParamter::SaveReadBack()
     outcome.Reached = TWriteStep::Verify;
     outcome.Differences = IntentDifferences(outcome.Plan->Intent, FRecvBuf);
     FLastRecord = FRecvBuf;
+    FLastRecordAt = CurrentUtc();
     FSaveStage = TSaveStage::None;
     if (outcome.Differences.empty()) {
         outcome.Reached = TWriteStep::Done;
@@ -137,13 +138,28 @@ void TParamter::SaveTimedOut()
 // write would append.
 void TParamter::RecordSave(const TSaveAttempt &Save)
 {
-    if (Save.Audit.Log.isEmpty())
+    if (Save.Audit.Log.isEmpty()) {
+        KeepSavedWrite(Save);
         return;
+    }
     TAuditRecord record = AuditRecordOf(Save.Logger, Save.Outcome, Save.Audit);
     record.Intent = Save.Intent;
     QString error;
-    if (!AppendAuditRecord(Save.Audit.Log, &record, &error))
+    if (!AppendAuditRecord(Save.Audit.Log, &record, &error)) {
+        KeepSavedWrite(Save);
         Prompt::Show(this, TPromptKind::Warning,
                      AuditLostText(Save.Audit.Log, error)
                          + QStringLiteral("; its intent, record %1, stays without a result").arg(Save.Intent));
+        return;
+    }
+    KeepSavedWrite(Save);
+    FLastSave->Write.Result = record;
+}
+
+void TParamter::KeepSavedWrite(const TSaveAttempt &Save)
+{
+    FLastSave = std::make_unique<TSavedWrite>();
+    FLastSave->Write.Outcome = Save.Outcome;
+    FLastSave->Logger = Save.Logger;
+    FLastSave->Audit = Save.Audit;
 }

@@ -12,3 +12,11 @@ struct TSaveAttempt {
     TAuditRequest Audit;    // Log empty: the station keeps none
     qint64 Intent = 0;      // the audit record appended before the frame, which the result answers
 };
+
+// The last Save that was read back, for the configuration record the window
+// prints: what it asked, what the logger answered, what the log kept.
+struct TSavedWrite {
+    TAuditedWrite Write;
+    TFoundLogger Logger;
+    TAuditRequest Audit;
+};

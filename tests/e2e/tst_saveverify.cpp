@@ -5,9 +5,13 @@
 #include "Verify.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
+#include <QMenu>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 
 Q_DECLARE_METATYPE(TFaultMode)
@@ -35,6 +39,7 @@ private slots:
     void windowKeysWhereverTheFocusIs_data();
     void windowKeysWhereverTheFocusIs();
     void brokenStationFileIsSaidAtStartUp();
+    void printsTheConfigurationRecordOfTheLastSave();
 
 private:
     QString Station(const QString &Text) const
@@ -255,6 +260,42 @@ void TestSaveVerify::brokenStationFileIsSaidAtStartUp()
              qPrintable(w.Prompts[0]));
     QCOMPARE(w.LastLook(), QStringLiteral("Prompt, warning"));
     QVERIFY(w.Window.Station().AuditLog.isEmpty());
+}
+
+// The window prints the page loggerctl prints: after a Save that was read
+// back, that write's, with the audit record the station keeps.
+void TestSaveVerify::printsTheConfigurationRecordOfTheLastSave()
+{
+    const QString folder = FRuntime->FilePath(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(folder));
+    Station(QStringLiteral("audit_log = \"%1/audit.jsonl\"\noperator = \"tech1\"\n").arg(folder));
+    auto logger = StartLogger(Port);
+    TTestWindow w;
+    const QString pdf = FRuntime->FilePath(QStringLiteral("record"));
+    w.Window.AskRecordPath = [&](const QString &) { return pdf; };
+    QVERIFY(w.ReadFromLogger());
+    w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->setCurrentIndex(15);
+    w.Click("imgSave");
+    QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.last(), QStringLiteral("Save Success"), 10000);
+
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), w.Window.mapToGlobal(QPoint(5, 5)));
+    QTimer::singleShot(0, &w.Window, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>{})
+            if (action->text() == QLatin1String("Print configuration record..."))
+                action->trigger();
+        if (menu)
+            menu->close();
+    });
+    QApplication::sendEvent(&w.Window, &request);
+    QTRY_VERIFY_WITH_TIMEOUT(w.Prompts.last().startsWith(QLatin1String("The configuration record was printed to")), 10000);
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf + QStringLiteral(".pdf"), QStringLiteral("-")});
+    QVERIFY(text.waitForFinished());
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char *part : {"Configuration record A05123456", "tech1", "0 h 15 min 0 s", "Audit record",
+                             "verified: every setting read back as asked"})
+        QVERIFY2(page.contains(QLatin1String(part)), part);
 }
 
 QTEST_MAIN(TestSaveVerify)
