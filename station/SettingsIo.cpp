@@ -3,6 +3,7 @@
 #include "StationError.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -12,7 +13,8 @@ namespace {
 
 [[noreturn]] void Fail(const QString &Path, const QString &Problem)
 {
-    throw EStationError(TExitStatus::BadInput, (Path + QStringLiteral(": ") + Problem).toStdString());
+    // Named as the system names its files, whichever way the path came in.
+    throw EStationError(TExitStatus::BadInput, (QDir::toNativeSeparators(Path) + QStringLiteral(": ") + Problem).toStdString());
 }
 
 } // namespace

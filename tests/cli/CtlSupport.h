@@ -3,6 +3,7 @@
 #include "LoggerEmulator.h"
 #include "PrivateRuntime.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -45,6 +46,30 @@ inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {
     run.Err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
+
+// A test's own port map and folder, made afresh for each test function; the
+// user's data folder is never touched, even where a test forgets --backup-dir.
+class TCtlFolder
+{
+public:
+    TCtlFolder()
+    {
+        if (!Runtime.IsValid() || !Files.isValid())
+            qFatal("cannot make the test's folders");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("data"))));
+    }
+    QString Path(const QString &name) const { return Files.filePath(name); }
+    QString WriteText(const QString &name, const QByteArray &text) const
+    {
+        QFile file(Path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
+
+    TPrivateRuntime Runtime;
+    QTemporaryDir Files;
+};
 
 inline std::unique_ptr<TLoggerEmulator> StartLogger(const QString &Name, TFaultMode Fault = TFaultMode::None)
 {

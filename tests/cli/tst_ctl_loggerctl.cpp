@@ -40,18 +40,12 @@ private slots:
     void verifyCatchesWhatTheLoggerDidNotKeep();
     void anotherLoggerBetweenReadAndWriteIsNotWritten();
     void templateKeepsBytesThatTextCannotGive();
-    void stationFile_data();
-    void stationFile();
     void unacknowledgedWriteFails();
     void restorePutsTheBackupBack();
-    void loggerTextIsPrintable_data();
-    void loggerTextIsPrintable();
-    void noQtInternalsOnStderr_data();
-    void noQtInternalsOnStderr();
 
 private:
-    QString Path(const QString &name) const { return FFiles->filePath(name); }
-    QString WriteText(const QString &name, const QByteArray &text) const;
+    QString Path(const QString &name) const { return FFolder->Path(name); }
+    QString WriteText(const QString &name, const QByteArray &text) const { return FFolder->WriteText(name, text); }
     QStringList Write(const QString &file, const QString &port) const
     {
         return {QStringLiteral("write"), file, QStringLiteral("--port"), port, QStringLiteral("--backup-dir"),
@@ -59,8 +53,7 @@ private:
     }
     QStringList Backups() const { return QDir(Path(QStringLiteral("backups"))).entryList(QDir::Files, QDir::Name); }
 
-    std::unique_ptr<TPrivateRuntime> FRuntime;
-    std::unique_ptr<QTemporaryDir> FFiles;
+    std::unique_ptr<TCtlFolder> FFolder;
 };
 
 namespace {
@@ -146,25 +139,12 @@ void TestLoggerctl::initTestCase()
 
 void TestLoggerctl::init()
 {
-    FRuntime = std::make_unique<TPrivateRuntime>();
-    FFiles = std::make_unique<QTemporaryDir>();
-    QVERIFY(FRuntime->IsValid() && FFiles->isValid());
-    // Never the user's own data folder, even where a test forgets --backup-dir.
-    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("data"))));
+    FFolder = std::make_unique<TCtlFolder>();
 }
 
 void TestLoggerctl::cleanup()
 {
-    FFiles.reset();
-    FRuntime.reset();
-}
-
-QString TestLoggerctl::WriteText(const QString &name, const QByteArray &text) const
-{
-    QFile file(Path(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        qFatal("cannot write %s", qPrintable(file.fileName()));
-    return file.fileName();
+    FFolder.reset();
 }
 
 void TestLoggerctl::roundTrip_data()
@@ -485,66 +465,6 @@ void TestLoggerctl::templateKeepsBytesThatTextCannotGive()
     QCOMPARE(logger->ParameterRecord()[40], std::uint8_t(150));
 }
 
-// The station's file gives write its audit log, operator and backup folder;
-// options on the command line win; a broken file is said and left out.
-void TestLoggerctl::stationFile_data()
-{
-    QTest::addColumn<QString>("station");  // "LOG" and "DIR" stand for folders of the test
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("log");      // where the record went; empty: none
-    QTest::addColumn<QString>("backups");  // the folder the backup went to
-    QTest::addColumn<QString>("said");
-
-    QTest::newRow("none") << "" << QStringList{} << "" << "data/loggerctl/backups" << "";
-    QTest::newRow("every key honoured")
-        << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n" << QStringList{}
-        << "station.jsonl" << "kept" << "audit record 2 appended to";
-    QTest::newRow("options win")
-        << "audit_log = \"LOG/station.jsonl\"\noperator = \"tech1\"\nbackup_folder = \"DIR/kept\"\n"
-        << QStringList{"--audit", "LOG/own.jsonl", "--operator", "anna", "--backup-dir", "DIR/own"} << "own.jsonl" << "own"
-        << "";
-    QTest::newRow("a broken file is said, the defaults stand in")
-        << "audit_log = 5\n" << QStringList{} << "" << "data/loggerctl/backups"
-        << "station.toml:1: audit_log: is not a text in quotes; going on without the station's settings";
-}
-
-void TestLoggerctl::stationFile()
-{
-    QFETCH(QString, station);
-    QFETCH(QStringList, options);
-    QFETCH(QString, log);
-    QFETCH(QString, backups);
-    QFETCH(QString, said);
-
-    auto logger = StartLogger(Port);
-    const QString folder = FFiles->path();
-    if (!station.isEmpty()) {
-        QVERIFY(QDir().mkpath(QFileInfo(FRuntime->StationFile()).absolutePath()));
-        QFile file(FRuntime->StationFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QString(station).replace(QLatin1String("LOG"), folder).replace(QLatin1String("DIR"), folder).toUtf8());
-    }
-    TSettingsFile settings;
-    settings.Values = RecordSettings(logger->ParameterRecord());
-    const QString path = WriteText(QStringLiteral("edited.toml"),
-                                   Edited(QByteArray::fromStdString(WriteSettingsFile(settings)), {Edits[0]}));
-    const TCtlRun run = RunCtl(QStringList{QStringLiteral("write"), path, QStringLiteral("--port"), Port}
-                               + options.replaceInStrings(QLatin1String("LOG"), folder)
-                                     .replaceInStrings(QLatin1String("DIR"), folder));
-    QVERIFY2(run.Status == 0, qPrintable(run.Err));
-    QVERIFY2(run.Err.contains(said), qPrintable(run.Err));
-    QCOMPARE(QDir(Path(backups)).entryList(QDir::Files).size(), 1);
-    for (const QString &name : {QStringLiteral("station.jsonl"), QStringLiteral("own.jsonl")}) {
-        QCOMPARE(QFile::exists(Path(name)), name == log);
-        if (name == log) {
-            QFile record(Path(name));
-            QVERIFY(record.open(QIODevice::ReadOnly));
-            const QByteArray line = record.readAll();
-            QVERIFY2(line.contains(options.isEmpty() ? "\"operator\":\"tech1\"" : "\"operator\":\"anna\""), line.constData());
-        }
-    }
-}
-
 // The logger goes quiet between the read and the write: the write is not
 // acknowledged, and the backup taken before it stays.
 void TestLoggerctl::unacknowledgedWriteFails()
@@ -643,93 +563,6 @@ void TestLoggerctl::restorePutsTheBackupBack()
     run = RunCtl(QStringList{restore}.replaceInStrings(backup, other) << QStringLiteral("--force"));
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
     QCOMPARE(SerialNumberText(logger->ParameterRecord()), std::string("B07654321"));
-}
-
-
-// A serial number with an escape character in it, as a logger with a damaged
-// memory could send: a terminal must not take it for a command.
-void TestLoggerctl::loggerTextIsPrintable_data()
-{
-    QTest::addColumn<QStringList>("arguments");  // %file: a settings file of the logger as it was; %out: one to write
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("stream");  // out or err
-    QTest::addColumn<QString>("line");    // one line of it, blanks run together
-    QTest::newRow("read") << QStringList{"read", "--port", Port, "-o", "%out"} << 0 << "err"
-                          << "read the logger A0512\\x1b456 on ttyE2E_CTL into %out";
-    QTest::newRow("ports --probe") << QStringList{"ports", "--probe"} << 0 << "out" << "ttyE2E_CTL logger A0512\\x1b456";
-    QTest::newRow("diff") << QStringList{"diff", "%file", "--port", Port, "--with-identity"} << 1 << "out"
-                          << "Serial Number: logger \"A0512\\u001B456\", file \"A05123456\"";
-    QTest::newRow("report") << QStringList{"report", "--port", Port, "-o", "%out"} << 0 << "err"
-                            << "printed the configuration record of the logger A0512\\x1b456 on ttyE2E_CTL into %out";
-}
-
-void TestLoggerctl::loggerTextIsPrintable()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, stream);
-    QFETCH(QString, line);
-    auto logger = StartLogger(Port);
-    const QString file = Path(QStringLiteral("before.toml"));
-    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), Port, QStringLiteral("-o"), file}).Status, 0);
-    TFrameBuffer record = logger->ParameterRecord();
-    record[Offset::SerialDigits + 2] = 0x1b;
-    logger->SetParameterRecord(record);
-
-    const QString out = Path(QStringLiteral("out"));
-    arguments.replaceInStrings(QStringLiteral("%file"), file).replaceInStrings(QStringLiteral("%out"), out);
-    const TCtlRun run = RunCtl(arguments);
-    QCOMPARE(run.Status, status);
-    QVERIFY2(!run.Out.contains(QChar(0x1b)) && !run.Err.contains(QChar(0x1b)), qPrintable(run.Out + run.Err));
-    QStringList lines;
-    for (const QString &printed : (stream == QLatin1String("out") ? run.Out : run.Err).split(u'\n'))
-        lines << printed.simplified();
-    QVERIFY2(lines.contains(QString(line).replace(QStringLiteral("%out"), out)), qPrintable(lines.join(u'\n')));
-}
-
-// Shells without a desktop login: Qt's own lookup of the runtime directory
-// warned on stderr, each time it was made. %dir is a folder of the test's own,
-// which also holds the temporary folder a missing runtime directory falls back on.
-void TestLoggerctl::noQtInternalsOnStderr_data()
-{
-    QTest::addColumn<QStringList>("environment");
-    QTest::addColumn<bool>("told");  // our own one warning, that the port map is not where the user put it
-    QTest::newRow("XDG_RUNTIME_DIR unset") << QStringList{"XDG_RUNTIME_DIR"} << false;
-    QTest::newRow("XDG_RUNTIME_DIR a missing folder") << QStringList{"XDG_RUNTIME_DIR=%dir/missing"} << false;
-    QTest::newRow("XDG_RUNTIME_DIR writable by others") << QStringList{"XDG_RUNTIME_DIR=%dir/open"} << true;
-    QTest::newRow("HOME unset") << QStringList{"HOME"} << false;
-    QTest::newRow("HOME and XDG_RUNTIME_DIR unset") << QStringList{"HOME", "XDG_RUNTIME_DIR"} << false;
-}
-
-void TestLoggerctl::noQtInternalsOnStderr()
-{
-    QFETCH(QStringList, environment);
-    QFETCH(bool, told);
-    auto logger = StartLogger(Port);
-    // By its device, which no runtime directory hides.
-    const QString device = QString::fromStdString(logger->SlavePath());
-    const QString file = Path(QStringLiteral("logger.toml"));
-    QCOMPARE(RunCtl({QStringLiteral("read"), QStringLiteral("--port"), device, QStringLiteral("-o"), file}).Status, 0);
-    const QString dir = Path(QStringLiteral("env"));
-    QVERIFY(QDir().mkpath(dir + QStringLiteral("/open")));
-    QVERIFY(QFile::setPermissions(dir + QStringLiteral("/open"), QFileDevice::Permissions(0x7777)));
-    environment.replaceInStrings(QStringLiteral("%dir"), dir);
-    environment << QStringLiteral("TMPDIR=") + dir;
-
-    const QList<std::pair<QStringList, int>> commands = {
-        {{"ports"}, 0},
-        {{"ports", "--probe"}, -1},  // whatever the computer's own ports answer
-        {{"read", "--port", device}, 0},
-        {{"diff", file, "--port", device}, 0},
-        {{"report", "--port", device, "-o", Path(QStringLiteral("record.pdf"))}, 0},
-    };
-    for (const auto &[arguments, status] : commands) {
-        const TCtlRun run = RunCtl(arguments, environment);
-        const QString what = arguments.join(u' ') + QStringLiteral(": ") + run.Err;
-        QVERIFY2(status < 0 || run.Status == status, qPrintable(what));
-        QVERIFY2(!run.Err.contains(QLatin1String("QStandardPaths")), qPrintable(what));
-        QVERIFY2(run.Err.count(QLatin1String("warning: XDG_RUNTIME_DIR")) == (told ? 1 : 0), qPrintable(what));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestLoggerctl)
