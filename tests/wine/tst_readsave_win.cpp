@@ -57,10 +57,12 @@ private slots:
         QTest::mouseClick(w.Get("imgSave"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.size(), 2, 10000);
         QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+        // The probe, the write frame, and the probe that reads the logger back.
         const QList<QByteArray> received = WineStage::ReceivedBlocks(LoggerPort);
-        QCOMPARE(received.size(), 2);
-        QVERIFY(IsWriteFrame(received.last()));
-        QVERIFY(received.last().mid(Offset::WriteTripInfo, trip.size()) == trip.toLatin1());
+        QCOMPARE(received.size(), 3);
+        QVERIFY(IsWriteFrame(received[1]));
+        QVERIFY(received[1].mid(Offset::WriteTripInfo, trip.size()) == trip.toLatin1());
+        QVERIFY(received[2] == received[0]);
 
         // The logger now answers with what it stored.
         w.Get<QPlainTextEdit>(QStringLiteral("mmoTripInfo"))->clear();
