@@ -40,6 +40,7 @@ private slots:
     void windowKeysWhereverTheFocusIs();
     void brokenStationFileIsSaidAtStartUp();
     void printsTheConfigurationRecordOfTheLastSave();
+    void windowAndLoggerctlSealOneLog();
 
 private:
     QString Station(const QString &Text) const
@@ -296,6 +297,61 @@ void TestSaveVerify::printsTheConfigurationRecordOfTheLastSave()
     for (const char *part : {"Configuration record A05123456", "tech1", "0 h 15 min 0 s", "Audit record",
                              "verified: every setting read back as asked"})
         QVERIFY2(page.contains(QLatin1String(part)), part);
+}
+
+// One station, two faces, one sealed log: the window's Save and a loggerctl
+// write in between Saves append to the same chain, each sealed in its turn.
+void TestSaveVerify::windowAndLoggerctlSealOneLog()
+{
+    const QString folder = FRuntime->FilePath(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString log = folder + QStringLiteral("/audit.jsonl");
+    Station(QStringLiteral("audit_log = \"%1\"\noperator = \"tech1\"\nbackup_folder = \"%2/backups\"\n").arg(log, folder));
+    const auto loggerctl = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(LOGGERCTL), arguments);
+        if (!process.waitForFinished(60000))
+            process.kill();
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+    };
+    const auto [made, key] = loggerctl({QStringLiteral("audit"), QStringLiteral("init"), log});
+    QVERIFY2(made == 0, qPrintable(key));
+
+    auto logger = StartLogger(Port);
+    TTestWindow w;
+    QVERIFY(w.ReadFromLogger());
+    w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->setCurrentIndex(15);
+    w.Click("imgSave");
+    QTRY_COMPARE_WITH_TIMEOUT(w.Prompts.last(), QStringLiteral("Save Success"), 10000);
+
+    TSettingsFile file;
+    file.Values = RecordSettings(logger->ParameterRecord());
+    std::string text = WriteSettingsFile(file);
+    QVERIFY(text.find("M = \"15\"") != std::string::npos);
+    text.replace(text.find("M = \"15\""), 8, "M = \"20\"");
+    const QString settings = folder + QStringLiteral("/twenty.toml");
+    SaveTextFile(settings, text);
+    const auto [wrote, said] = loggerctl({QStringLiteral("write"), settings, QStringLiteral("--port"), Port});
+    QVERIFY2(wrote == 0, qPrintable(said));
+
+    w.Get<QComboBox>(QStringLiteral("cbbLogIntervalM"))->setCurrentIndex(25);
+    const qsizetype shown = w.Prompts.size();
+    w.Click("imgSave");
+    QTRY_VERIFY_WITH_TIMEOUT(w.Prompts.size() > shown, 10000);
+    QCOMPARE(w.Prompts.last(), QStringLiteral("Save Success"));
+
+    // The key's first line alone: the advice went to stderr, read with it here.
+    const auto [checked, verdict] = loggerctl({QStringLiteral("audit"), QStringLiteral("verify"), log,
+                                               QStringLiteral("--key"), key.section(u'\n', 0, 0).trimmed()});
+    QVERIFY2(checked == 0 && verdict.contains(QLatin1String("chain and seals intact, 7 records")), qPrintable(verdict));
+    TAuditContents contents;
+    QString error;
+    QVERIFY2(ReadAuditLog(log, &contents, &error), qPrintable(error));
+    QStringList programs;
+    for (const TAuditRecord &r : contents.Records)
+        programs << r.Program.section(u' ', 0, 0);
+    QCOMPARE(programs, (QStringList{"loggerctl", "tst_saveverify", "tst_saveverify", "loggerctl", "loggerctl",
+                                    "tst_saveverify", "tst_saveverify"}));
 }
 
 QTEST_MAIN(TestSaveVerify)
