@@ -137,7 +137,10 @@ void TImage::SetPicture(const QString &path)
 {
     FPicture = path;
     FPictureRatio = 0;
-    ShowPictureFor(devicePixelRatioF());
+    if (isVisible())
+        ShowPictureFor(devicePixelRatioF());
+    else if (!pixmap().isNull())
+        setPixmap(QPixmap());
 }
 
 QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
@@ -163,6 +166,14 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
         return;
     FPictureRatio = devicePixelRatio;
     setPixmap(LoadPicture(FPicture, devicePixelRatio));
+}
+
+void TImage::showEvent(QShowEvent *event)
+{
+    // Shown, the control knows its screen: the picture is decoded once, for
+    // that screen's density, before the first paint.
+    ShowPictureFor(devicePixelRatioF());
+    QLabel::showEvent(event);
 }
 
 void TImage::paintEvent(QPaintEvent *event)

@@ -13,7 +13,9 @@ class TImage : public QLabel
 {
     Q_OBJECT
     // A picture given by its path rather than as a pixmap, so that the control
-    // can pick the variant drawn for the density of the screen it is on.
+    // can pick the variant drawn for the density of the screen it is on, and
+    // decode it only once it is shown: a pressed look, a button the window
+    // hides or the overlay may never be needed.
     Q_PROPERTY(QString picture READ Picture WRITE SetPicture)
 
 public:
@@ -49,6 +51,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -13,18 +13,22 @@ class TestDensity : public QObject
 
 private slots:
     void everyPictureIsDrawnForTheScreen();
+    void picturesWaitUntilShown_data();
+    void picturesWaitUntilShown();
 };
 
 namespace {
 
-// Each image control with a picture shows its 2x variant: a pixmap of device
-// pixel ratio 2 that has the 1x picture's size in logical pixels.
+// Each image control with a picture shows its 2x variant once it is shown: a
+// pixmap of device pixel ratio 2 that has the 1x picture's size in logical
+// pixels. Hidden ones are shown first, as the windows do when they need them.
 void CheckPictures(const QWidget *window, int &checked)
 {
     QVERIFY(window->devicePixelRatioF() == 2);
-    for (const TImage *image : window->findChildren<TImage *>()) {
+    for (TImage *image : window->findChildren<TImage *>()) {
         if (image->Picture().isEmpty())
             continue;
+        image->show();
         const QPixmap plain(image->Picture());
         QVERIFY2(image->pixmap().devicePixelRatio() == 2, qPrintable(image->objectName()));
         QCOMPARE(image->pixmap().deviceIndependentSize(), QSizeF(plain.size()));
@@ -52,6 +56,37 @@ void TestDensity::everyPictureIsDrawnForTheScreen()
     QVERIFY(aboutSeen);
     // background, three pairs, four title-bar buttons, overlay; About: background, Back pair
     QCOMPARE(checked, 15);
+}
+
+void TestDensity::picturesWaitUntilShown_data()
+{
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<bool>("shownAtStart");
+    // The pressed looks lie under the normal ones, which let a rim of them
+    // show through: they are part of the first frame.
+    for (const char *shown : {"img1", "imgRead", "imgRead0", "imgSave", "imgSave0", "imgAbout", "imgHelp", "imgMin",
+                              "imgClose"})
+        QTest::newRow(shown) << shown << true;
+    for (const char *hidden : {"imgBack", "imgBack0", "imgTran"})
+        QTest::newRow(hidden) << hidden << false;
+}
+
+// The first frame decodes only the pictures it shows; a hidden one is decoded
+// when it is first shown, for the screen it is on, before it is painted.
+void TestDensity::picturesWaitUntilShown()
+{
+    QFETCH(QString, image);
+    QFETCH(bool, shownAtStart);
+    TShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Window));
+    auto *control = w.Get<TImage>(image);
+    QVERIFY(!control->Picture().isEmpty());
+    QCOMPARE(control->isVisible(), shownAtStart);
+    QCOMPARE(control->pixmap().isNull(), !shownAtStart);
+
+    control->show();
+    QCOMPARE(control->pixmap().devicePixelRatio(), 2.0);
+    QCOMPARE(control->pixmap().deviceIndependentSize(), QSizeF(QPixmap(control->Picture()).size()));
 }
 
 int main(int argc, char *argv[])
