@@ -15,6 +15,8 @@ private slots:
     void everyPictureIsDrawnForTheScreen();
     void picturesWaitUntilShown_data();
     void picturesWaitUntilShown();
+    void theLastPictureSetIsShown_data();
+    void theLastPictureSetIsShown();
 };
 
 namespace {
@@ -87,6 +89,50 @@ void TestDensity::picturesWaitUntilShown()
     control->show();
     QCOMPARE(control->pixmap().devicePixelRatio(), 2.0);
     QCOMPARE(control->pixmap().deviceIndependentSize(), QSizeF(QPixmap(control->Picture()).size()));
+}
+
+void TestDensity::theLastPictureSetIsShown_data()
+{
+    QTest::addColumn<QStringList>("beforeShow");
+    QTest::addColumn<QStringList>("whileShown");
+    QTest::addColumn<QString>("shown");
+    const QString read = QStringLiteral(":/skin/read.png");
+    const QString about = QStringLiteral(":/skin/about.png");
+    QTest::newRow("set before the window shows") << QStringList{read} << QStringList{} << read;
+    QTest::newRow("changed before the window shows") << QStringList{read, about} << QStringList{} << about;
+    QTest::newRow("cleared before the window shows") << QStringList{read, QString()} << QStringList{} << QString();
+    QTest::newRow("changed while shown") << QStringList{read} << QStringList{about} << about;
+    QTest::newRow("set twice while shown") << QStringList{} << QStringList{about, read} << read;
+}
+
+// A picture decoded while its window is being built must not stand in for
+// one set after it.
+void TestDensity::theLastPictureSetIsShown()
+{
+    QFETCH(QStringList, beforeShow);
+    QFETCH(QStringList, whileShown);
+    QFETCH(QString, shown);
+    QWidget window;
+    window.resize(200, 200);
+    auto *image = new TImage(&window);
+    image->setGeometry(10, 10, 76, 76);
+    for (const QString &picture : beforeShow)
+        image->SetPicture(picture);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const QString &picture : whileShown)
+        image->SetPicture(picture);
+    QCOMPARE(image->Picture(), shown);
+    if (shown.isEmpty()) {
+        QVERIFY(image->pixmap().isNull());
+        return;
+    }
+    QString dense = shown;
+    dense.insert(dense.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    // Compared as the pixmap holds them: premultiplied.
+    QCOMPARE(image->pixmap().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             QImage(dense).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    QCOMPARE(image->pixmap().devicePixelRatio(), 2.0);
 }
 
 int main(int argc, char *argv[])
