@@ -161,8 +161,11 @@ void TParamter::FillItems(Ctl Combo)
 {
     auto *combo = static_cast<QComboBox *>(FControls->Widget(Combo));
     combo->clear();
+    // Added one by one, each item would make the list model signal on its own.
+    QStringList items;
     for (const std::string &item : ControlItems(Combo))
-        combo->addItem(QString::fromStdString(item));
+        items << QString::fromStdString(item);
+    combo->addItems(items);
     combo->setCurrentIndex(0);
 }
 
