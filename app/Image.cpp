@@ -4,9 +4,21 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QTimer>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -42,6 +54,101 @@ QAccessibleInterface *ImageButtonAccessible(const QString &className, QObject *o
         return nullptr;
     auto *image = static_cast<TImage *>(object);
     return image->IsButton() ? new TImageButtonAccessible(image) : nullptr;
+}
+
+// The file that holds the picture at path for a screen of the given ratio,
+// and the ratio that file is drawn for. Qt's own look-up of "@Nx" files
+// serves icons, not pixmaps; and it only knows whole ratios, so a 1.5 screen
+// gets the 2x picture, scaled down.
+std::pair<QString, qreal> PictureFile(const QString &path, qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 1) {
+        QString dense = path;
+        const qsizetype dot = dense.lastIndexOf(QLatin1Char('.'));
+        dense.insert(dot < 0 ? dense.size() : dot, QStringLiteral("@2x"));
+        if (QFile::exists(dense))
+            return {dense, 2};
+    }
+    return {path, 1};
+}
+
+// The pictures are named by their format. Left to find the format itself, a
+// reader first loads every image plugin to ask it, though Qt reads PNG itself.
+QImage ReadPicture(const QString &file)
+{
+    QImageReader reader(file, QFileInfo(file).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    return image.isNull() ? QImage(file) : image;
+}
+
+QPixmap ToPixmap(QImage image, qreal ratio)
+{
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+// One thread beside the GUI thread decodes the pictures of a window being
+// built, in the order they are set, while the GUI thread builds the window's
+// controls; the background alone takes as long to decode as the controls take
+// to build. A standard thread rather than a Qt pool: the hand-over then goes
+// through locks that ThreadSanitizer sees, where Qt's, in a library built
+// without it, would have every picture reported as a race.
+class TDecodingThread
+{
+public:
+    ~TDecodingThread()
+    {
+        {
+            const std::lock_guard lock(FMutex);
+            FStopping = true;
+            // Nobody waits for a picture any more: a decoding not begun is dropped.
+            FTasks.clear();
+        }
+        FWake.notify_one();
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+    void Start(std::function<void()> task)
+    {
+        {
+            const std::lock_guard lock(FMutex);
+            FTasks.push_back(std::move(task));
+            if (!FThread.joinable())
+                FThread = std::thread([this] { Run(); });
+        }
+        FWake.notify_one();
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(FMutex);
+        for (;;) {
+            FWake.wait(lock, [this] { return FStopping || !FTasks.empty(); });
+            if (FStopping)
+                return;
+            const std::function<void()> task = std::move(FTasks.front());
+            FTasks.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    std::deque<std::function<void()>> FTasks;
+    bool FStopping = false;
+    std::thread FThread;
+};
+
+TDecodingThread &DecodingThread()
+{
+    static TDecodingThread thread;
+    return thread;
 }
 
 QString KeyList(const QList<QKeySequence> &keys)
@@ -133,28 +240,46 @@ void TImage::mouseMoveEvent(QMouseEvent *event)
     emit MouseMove(event);
 }
 
+struct TImage::TDecoding {
+    qreal Ratio = 0;      // of the screen it is decoded for
+    qreal FileRatio = 1;  // of the file it is decoded from
+    std::future<QImage> Image;
+};
+
 void TImage::SetPicture(const QString &path)
 {
     FPicture = path;
     FPictureRatio = 0;
-    ShowPictureFor(devicePixelRatioF());
+    FDecoding.reset();
+    if (isVisible()) {
+        ShowPictureFor(devicePixelRatioF());
+        return;
+    }
+    if (!pixmap().isNull())
+        setPixmap(QPixmap());
+    // A control that is not hidden itself shows with its window: its picture
+    // is decoded meanwhile, for the screen the window is about to show on.
+    if (path.isEmpty() || !isVisibleTo(window()))
+        return;
+    auto decoding = std::make_shared<TDecoding>();
+    decoding->Ratio = devicePixelRatioF();
+    QString file;
+    std::tie(file, decoding->FileRatio) = PictureFile(path, decoding->Ratio);
+    auto task = std::make_shared<std::packaged_task<QImage()>>([file] { return ReadPicture(file); });
+    decoding->Image = task->get_future();
+    DecodingThread().Start([task] { (*task)(); });
+    FDecoding = std::move(decoding);
 }
 
 QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
 {
-    // Qt's own look-up of "@Nx" files serves icons, not pixmaps; and it only
-    // knows whole ratios, so a 1.5 screen gets the 2x picture, scaled down.
-    if (devicePixelRatio > 1) {
-        QString dense = path;
-        const qsizetype dot = dense.lastIndexOf(QLatin1Char('.'));
-        dense.insert(dot < 0 ? dense.size() : dot, QStringLiteral("@2x"));
-        if (QFile::exists(dense)) {
-            QPixmap pixmap(dense);
-            pixmap.setDevicePixelRatio(2);
-            return pixmap;
-        }
-    }
-    return QPixmap(path);
+    const auto [file, fileRatio] = PictureFile(path, devicePixelRatio);
+    return ToPixmap(ReadPicture(file), fileRatio);
+}
+
+QIcon ProgramIcon()
+{
+    return QIcon(TImage::LoadPicture(QStringLiteral(":/skin/icon.png"), qApp->devicePixelRatio()));
 }
 
 void TImage::ShowPictureFor(qreal devicePixelRatio)
@@ -162,7 +287,19 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
     if (FPicture.isEmpty() || devicePixelRatio == FPictureRatio)
         return;
     FPictureRatio = devicePixelRatio;
-    setPixmap(LoadPicture(FPicture, devicePixelRatio));
+    const std::shared_ptr<TDecoding> decoding = std::exchange(FDecoding, nullptr);
+    if (decoding && decoding->Ratio == devicePixelRatio)
+        setPixmap(ToPixmap(decoding->Image.get(), decoding->FileRatio));
+    else
+        setPixmap(LoadPicture(FPicture, devicePixelRatio));
+}
+
+void TImage::showEvent(QShowEvent *event)
+{
+    // Shown, the control knows its screen: the picture is decoded once, for
+    // that screen's density, before the first paint.
+    ShowPictureFor(devicePixelRatioF());
+    QLabel::showEvent(event);
 }
 
 void TImage::paintEvent(QPaintEvent *event)

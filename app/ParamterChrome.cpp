@@ -63,8 +63,6 @@ void TParamter::closeEvent(QCloseEvent *event)
 void TParamter::imgAboutClick()
 {
     TAboutFrm about(this);
-    if (ui->imgTran->Picture().isEmpty())
-        ui->imgTran->SetPicture(QStringLiteral(":/skin/overlay.png"));
     // The overlay dims the background and the image buttons; the groups stay
     // above it, in their own order.
     ui->imgTran->show();

@@ -1,6 +1,7 @@
 #include "ParamterFrm.h"
 
 #include "ControlTable.h"
+#include "GroupBox.h"
 #include "Guarded.h"
 #include "Image.h"
 #include "OnScreen.h"
@@ -14,25 +15,33 @@
 
 namespace {
 
-QFont PixelFont(const QString &family, int pixels, bool bold)
+QFont PixelFont(int pixels, bool bold)
 {
-    QFont font(family);
+    // One family with a true bold serves captions and entries alike; it is
+    // metric-compatible with the classic sans-serif faces the layout was sized for.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
 }
 
 // Fonts are set by pixel size, which a .ui file cannot express, so that the
-// captions fit their fixed places whatever the screen's DPI.
-void ApplyFonts(QWidget *window)
+// captions fit their fixed places whatever the screen's DPI. The entries'
+// font is the window's, given before the form is built, so that every control
+// is made with it; only captions change theirs afterwards. A font set on a
+// finished form would reach each combo box, and a combo box answers every
+// font change by building its drop-down list: that took longer than building
+// the whole form.
+QFont EntryFont()
 {
-    // One family with a true bold serves captions and entries alike; it is
-    // metric-compatible with the classic sans-serif faces the layout was sized for.
-    const QString captionFamily = QStringLiteral("Liberation Sans");
-    const QString entryFamily = captionFamily;
-    window->setFont(PixelFont(entryFamily, 16, false));
-    for (auto *group : window->findChildren<QGroupBox *>())
-        group->setFont(PixelFont(captionFamily, 21, true));
+    return PixelFont(16, false);
+}
+
+void ApplyCaptionFonts(QWidget *window)
+{
+    const QFont title = PixelFont(21, true);
+    for (auto *group : window->findChildren<TGroupBox *>())
+        group->SetTitleFont(title);
     // The groups are opaque, in the working area's grey: they lie above the
     // skin and are not dimmed with it while the About window is open.
     for (auto *group : {"grb1", "grp2", "grp3", "grp1"}) {
@@ -42,17 +51,11 @@ void ApplyFonts(QWidget *window)
         box->setPalette(palette);
         box->setAutoFillBackground(true);
     }
-    const QFont caption = PixelFont(captionFamily, 16, true);
+    const QFont caption = PixelFont(16, true);
     for (auto *label : window->findChildren<QLabel *>())
         label->setFont(caption);
     for (auto *button : window->findChildren<QAbstractButton *>())
         button->setFont(caption);
-    const QFont entry = PixelFont(entryFamily, 16, false);
-    for (auto *edit : window->findChildren<QLineEdit *>())
-        edit->setFont(entry);
-    for (auto *combo : window->findChildren<QComboBox *>())
-        combo->setFont(entry);
-    window->findChild<QPlainTextEdit *>()->setFont(entry);
 }
 
 } // namespace
@@ -61,12 +64,13 @@ TParamter::TParamter(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , ui(std::make_unique<Ui::TParamter>())
 {
+    setFont(EntryFont());
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Paramter"));
     setFixedSize(1388, 789);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    ApplyFonts(this);
+    ApplyCaptionFonts(this);
     KeepKeyboardOnScreen(this);
 
     FControls = std::make_unique<TParamterControls>(*this);
@@ -157,8 +161,11 @@ void TParamter::FillItems(Ctl Combo)
 {
     auto *combo = static_cast<QComboBox *>(FControls->Widget(Combo));
     combo->clear();
+    // Added one by one, each item would make the list model signal on its own.
+    QStringList items;
     for (const std::string &item : ControlItems(Combo))
-        combo->addItem(QString::fromStdString(item));
+        items << QString::fromStdString(item);
+    combo->addItems(items);
     combo->setCurrentIndex(0);
 }
 

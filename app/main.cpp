@@ -1,9 +1,9 @@
+#include "Image.h"
 #include "ParamterFrm.h"
 #include "SerialPortList.h"
 #include "StationEnvironment.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(LOGGERCFG_VERSION));
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(LOGGERCFG_APP_ID));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
+    QApplication::setWindowIcon(ProgramIcon());
     TParamter Paramter;
     Paramter.show();
     return QApplication::exec();

@@ -1,15 +1,15 @@
 // loggercfg's own start-up, ended by its first frame.
 #include "FirstFrame.h"
+#include "Image.h"
 #include "ParamterFrm.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("loggercfg"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
+    QApplication::setWindowIcon(ProgramIcon());
     TParamter Paramter;
     TFirstFrame firstFrame(Paramter);
     Paramter.show();

@@ -1,3 +1,5 @@
+#include "pngfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,6 +29,10 @@ private slots:
     void backgroundIsOpaque();
     void pressedPair_data();
     void pressedPair();
+    void writtenForQuickDecoding_data();
+    void writtenForQuickDecoding();
+    void unfilteredPngKeepsEveryPixel_data();
+    void unfilteredPngKeepsEveryPixel();
     void committedAsDrawn();
 };
 
@@ -69,8 +76,6 @@ void TestSkin::loadsWithSize()
         const QPixmap pixmap(path);
         QVERIFY2(!pixmap.isNull(), qPrintable(path));
         QCOMPARE(pixmap.size(), expected);
-        // QPixmap drops the alpha channel of an opaque picture; the file keeps it.
-        QVERIFY(QImage(path).hasAlphaChannel());
     }
 }
 
@@ -156,6 +161,125 @@ void TestSkin::pressedPair()
 
     QCOMPARE(qAlpha(normal.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(pressed.pixel(0, 0)), 0);
+}
+
+namespace {
+
+struct TPngLayout {
+    int ColourType = -1;
+    QList<int> RowFilters;
+};
+
+// The colour type and the filter byte of every row, read from the file itself.
+TPngLayout ReadPngLayout(const QByteArray &png)
+{
+    TPngLayout layout;
+    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
+        return layout;
+    quint32 width = 0;
+    quint32 height = 0;
+    QByteArray stream;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
+        const QByteArray type = png.mid(at + 4, 4);
+        const QByteArray data = png.mid(at + 8, length);
+        if (type == "IHDR") {
+            width = qFromBigEndian<quint32>(data.constData());
+            height = qFromBigEndian<quint32>(data.constData() + 4);
+            layout.ColourType = quint8(data.at(9));
+        } else if (type == "IDAT") {
+            stream += data;
+        }
+        at += 12 + length;
+    }
+    const int channels = layout.ColourType == 2 ? 3 : layout.ColourType == 6 ? 4 : 0;
+    const qsizetype rowBytes = 1 + qsizetype(width) * channels;
+    // qUncompress wants the length of what it inflates before the zlib stream.
+    QByteArray sized(4, '\0');
+    qToBigEndian(quint32(rowBytes * height), sized.data());
+    const QByteArray rows = qUncompress(sized + stream);
+    if (channels == 0 || rows.size() != rowBytes * qsizetype(height))
+        return layout;
+    for (quint32 y = 0; y < height; ++y)
+        layout.RowFilters << quint8(rows.at(y * rowBytes));
+    return layout;
+}
+
+bool Opaque(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(line[x]) != 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void TestSkin::writtenForQuickDecoding_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString &name : QDir(QStringLiteral(LOGGERCFG_SKIN_DIR)).entryList({QStringLiteral("*.png")}))
+        QTest::newRow(qPrintable(name)) << QDir(QStringLiteral(LOGGERCFG_SKIN_DIR)).filePath(name);
+}
+
+// The windows decode these pictures as they start. Rows without filters
+// decode about three times faster than the filters QImage::save lets libpng
+// choose, and an opaque picture stored without alpha needs no scan of its
+// pixels to become a pixmap. A picture saved by other means fails here.
+void TestSkin::writtenForQuickDecoding()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const TPngLayout layout = ReadPngLayout(file.readAll());
+    QVERIFY2(!layout.RowFilters.isEmpty(), "not a PNG of 8-bit RGB or RGBA rows");
+    QCOMPARE(layout.RowFilters, QList<int>(layout.RowFilters.size(), 0));
+    QCOMPARE(layout.ColourType, Opaque(QImage(path)) ? 2 : 6);
+}
+
+void TestSkin::unfilteredPngKeepsEveryPixel_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("colourType");
+
+    QImage opaque(7, 3, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < opaque.height(); ++y)
+        for (int x = 0; x < opaque.width(); ++x)
+            opaque.setPixel(x, y, qRgb(x * 36, y * 100, 255 - x * 30));
+    QTest::newRow("opaque, stored as RGB") << opaque << 2;
+
+    QImage translucent(5, 4, QImage::Format_ARGB32);
+    for (int y = 0; y < translucent.height(); ++y)
+        for (int x = 0; x < translucent.width(); ++x)
+            translucent.setPixel(x, y, qRgba(200, x * 60, y * 80, x * 63));
+    QTest::newRow("translucent, stored as RGBA") << translucent << 6;
+
+    // Premultiplied, a faint pixel keeps only what its alpha lets it keep.
+    QImage faint(1, 1, QImage::Format_ARGB32_Premultiplied);
+    faint.setPixel(0, 0, qPremultiply(qRgba(255, 128, 0, 2)));
+    QTest::newRow("one faint premultiplied pixel") << faint << 6;
+
+    QImage rgb32(3, 1, QImage::Format_RGB32);
+    rgb32.fill(QColor(16, 79, 150));
+    QTest::newRow("no alpha channel at all") << rgb32 << 2;
+}
+
+void TestSkin::unfilteredPngKeepsEveryPixel()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, colourType);
+    const QByteArray png = drawskin::unfilteredPng(image);
+    const TPngLayout layout = ReadPngLayout(png);
+    QCOMPARE(layout.ColourType, colourType);
+    QCOMPARE(layout.RowFilters, QList<int>(image.height(), 0));
+    const QImage read = QImage::fromData(png, "PNG");
+    QVERIFY(!read.isNull());
+    QCOMPARE(read.convertToFormat(QImage::Format_ARGB32), image.convertToFormat(QImage::Format_ARGB32));
 }
 
 // The committed pictures must be what the renderer draws today: the About

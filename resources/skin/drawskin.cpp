@@ -1,6 +1,7 @@
-// Draws the window skin, every picture the windows show, as PNG with alpha,
-// once at its shown size and once at twice that size as "name@2x.png" for
-// dense screens; and the program's icon at the sizes desktops and installers ask for.
+// Draws the window skin, every picture the windows show, as PNG written for
+// quick decoding (pngfile.h), once at its shown size and once at twice that
+// size as "name@2x.png" for dense screens; and the program's icon at the sizes
+// desktops and installers ask for.
 // Usage: drawskin <skin directory> <icon directory>   (run with QT_QPA_PLATFORM=offscreen)
 //
 // The pictures are committed; the build only embeds and installs them. Rerun
@@ -15,6 +16,7 @@
 #include "backgrounds.h"
 #include "buttons.h"
 #include "painting.h"
+#include "pngfile.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -83,7 +85,7 @@ int main(int argc, char *argv[])
         };
         for (const Picture &picture : pictures) {
             const QString path = out.filePath(picture.file + suffix + QStringLiteral(".png"));
-            if (!picture.image.save(path, "PNG")) {
+            if (!saveUnfilteredPng(picture.image, path)) {
                 err << "drawskin: cannot write " << path << "\n";
                 return 1;
             }

@@ -13,18 +13,24 @@ class TestDensity : public QObject
 
 private slots:
     void everyPictureIsDrawnForTheScreen();
+    void picturesWaitUntilShown_data();
+    void picturesWaitUntilShown();
+    void theLastPictureSetIsShown_data();
+    void theLastPictureSetIsShown();
 };
 
 namespace {
 
-// Each image control with a picture shows its 2x variant: a pixmap of device
-// pixel ratio 2 that has the 1x picture's size in logical pixels.
+// Each image control with a picture shows its 2x variant once it is shown: a
+// pixmap of device pixel ratio 2 that has the 1x picture's size in logical
+// pixels. Hidden ones are shown first, as the windows do when they need them.
 void CheckPictures(const QWidget *window, int &checked)
 {
     QVERIFY(window->devicePixelRatioF() == 2);
-    for (const TImage *image : window->findChildren<TImage *>()) {
+    for (TImage *image : window->findChildren<TImage *>()) {
         if (image->Picture().isEmpty())
             continue;
+        image->show();
         const QPixmap plain(image->Picture());
         QVERIFY2(image->pixmap().devicePixelRatio() == 2, qPrintable(image->objectName()));
         QCOMPARE(image->pixmap().deviceIndependentSize(), QSizeF(plain.size()));
@@ -52,6 +58,81 @@ void TestDensity::everyPictureIsDrawnForTheScreen()
     QVERIFY(aboutSeen);
     // background, three pairs, four title-bar buttons, overlay; About: background, Back pair
     QCOMPARE(checked, 15);
+}
+
+void TestDensity::picturesWaitUntilShown_data()
+{
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<bool>("shownAtStart");
+    // The pressed looks lie under the normal ones, which let a rim of them
+    // show through: they are part of the first frame.
+    for (const char *shown : {"img1", "imgRead", "imgRead0", "imgSave", "imgSave0", "imgAbout", "imgHelp", "imgMin",
+                              "imgClose"})
+        QTest::newRow(shown) << shown << true;
+    for (const char *hidden : {"imgBack", "imgBack0", "imgTran"})
+        QTest::newRow(hidden) << hidden << false;
+}
+
+// The first frame decodes only the pictures it shows; a hidden one is decoded
+// when it is first shown, for the screen it is on, before it is painted.
+void TestDensity::picturesWaitUntilShown()
+{
+    QFETCH(QString, image);
+    QFETCH(bool, shownAtStart);
+    TShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Window));
+    auto *control = w.Get<TImage>(image);
+    QVERIFY(!control->Picture().isEmpty());
+    QCOMPARE(control->isVisible(), shownAtStart);
+    QCOMPARE(control->pixmap().isNull(), !shownAtStart);
+
+    control->show();
+    QCOMPARE(control->pixmap().devicePixelRatio(), 2.0);
+    QCOMPARE(control->pixmap().deviceIndependentSize(), QSizeF(QPixmap(control->Picture()).size()));
+}
+
+void TestDensity::theLastPictureSetIsShown_data()
+{
+    QTest::addColumn<QStringList>("beforeShow");
+    QTest::addColumn<QStringList>("whileShown");
+    QTest::addColumn<QString>("shown");
+    const QString read = QStringLiteral(":/skin/read.png");
+    const QString about = QStringLiteral(":/skin/about.png");
+    QTest::newRow("set before the window shows") << QStringList{read} << QStringList{} << read;
+    QTest::newRow("changed before the window shows") << QStringList{read, about} << QStringList{} << about;
+    QTest::newRow("cleared before the window shows") << QStringList{read, QString()} << QStringList{} << QString();
+    QTest::newRow("changed while shown") << QStringList{read} << QStringList{about} << about;
+    QTest::newRow("set twice while shown") << QStringList{} << QStringList{about, read} << read;
+}
+
+// A picture decoded while its window is being built must not stand in for
+// one set after it.
+void TestDensity::theLastPictureSetIsShown()
+{
+    QFETCH(QStringList, beforeShow);
+    QFETCH(QStringList, whileShown);
+    QFETCH(QString, shown);
+    QWidget window;
+    window.resize(200, 200);
+    auto *image = new TImage(&window);
+    image->setGeometry(10, 10, 76, 76);
+    for (const QString &picture : beforeShow)
+        image->SetPicture(picture);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const QString &picture : whileShown)
+        image->SetPicture(picture);
+    QCOMPARE(image->Picture(), shown);
+    if (shown.isEmpty()) {
+        QVERIFY(image->pixmap().isNull());
+        return;
+    }
+    QString dense = shown;
+    dense.insert(dense.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    // Compared as the pixmap holds them: premultiplied.
+    QCOMPARE(image->pixmap().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             QImage(dense).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    QCOMPARE(image->pixmap().devicePixelRatio(), 2.0);
 }
 
 int main(int argc, char *argv[])

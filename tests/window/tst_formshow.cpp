@@ -1,8 +1,10 @@
 #include "ControlTable.h"
+#include "GroupBox.h"
 #include "ParameterSet.h"
 #include "ShownWindow.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,6 +27,9 @@ private slots:
     void defaults();
     void captions_data();
     void captions();
+    void fonts_data();
+    void fonts();
+    void dropDownListsWaitForTheirFirstOpening();
     void clippedControlsAreNeverOnScreen();
     void theParameterSetStartsAsTheWindow();
 };
@@ -238,6 +243,71 @@ void TestFormShow::captions()
     QFETCH(QString, caption);
     TShownWindow w;
     QCOMPARE(Caption(w.Get(control), place), caption);
+}
+
+void TestFormShow::fonts_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<bool>("bold");
+
+    QTest::newRow("group title") << "grb1" << 21 << true;
+    QTest::newRow("hidden group title") << "grp1" << 21 << true;
+    QTest::newRow("field caption") << "lblSerialNumber" << 16 << true;
+    QTest::newRow("unit") << "lblServiceLifeDay" << 16 << true;
+    QTest::newRow("caption in a hidden panel") << "lblSingleH1" << 16 << true;
+    QTest::newRow("radio button") << "rbC" << 16 << true;
+    QTest::newRow("check box") << "chkTemperatureH3" << 16 << true;
+    QTest::newRow("edit") << "edtSerialNumber" << 16 << false;
+    QTest::newRow("combo box") << "cbbTimeZone" << 16 << false;
+    QTest::newRow("combo box in a hidden panel") << "cbbTemperatureH3M" << 16 << false;
+    QTest::newRow("edit in a hidden panel") << "edtSingleH1" << 16 << false;
+    QTest::newRow("memo") << "mmoTripInfo" << 16 << false;
+}
+
+// Captions bold, entries regular, group titles larger: all in pixels and in
+// the one family, whatever group a control lies in.
+void TestFormShow::fonts()
+{
+    QFETCH(QString, control);
+    QFETCH(int, pixels);
+    QFETCH(bool, bold);
+    TShownWindow w;
+    const QWidget *widget = w.Get(control);
+    const auto *group = qobject_cast<const TGroupBox *>(widget);
+    const QFont font = group ? group->TitleFont() : widget->font();
+    QCOMPARE(font.family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(font.pixelSize(), pixels);
+    QCOMPARE(font.bold(), bold);
+}
+
+// A combo box builds its drop-down list when a font reaches it; building 70
+// of them took longer than the rest of the start. None may exist before the
+// user opens one, and the one opened lists its items in the entry font.
+void TestFormShow::dropDownListsWaitForTheirFirstOpening()
+{
+    TShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Window));
+    const QList<QComboBox *> combos = w.Window.findChildren<QComboBox *>();
+    QCOMPARE(combos.size(), 70);
+    for (const QComboBox *combo : combos)
+        QVERIFY2(combo->findChildren<QWidget *>().isEmpty(), qPrintable(combo->objectName()));
+
+    // The yardstick: a combo box given the entry font before its list exists.
+    QComboBox reference;
+    reference.setFont(w.Get("cbbTimeZone")->font());
+    const auto rowHeight = [](QComboBox *combo) {
+        combo->showPopup();
+        const QAbstractItemView *list = combo->view();
+        const int height = QTest::qWaitForWindowExposed(list->window())
+                               ? list->visualRect(list->model()->index(0, 0)).height()
+                               : -1;
+        combo->hidePopup();
+        return height;
+    };
+    auto *zone = w.Get<QComboBox>("cbbTimeZone");
+    reference.addItem(zone->itemText(0));
+    QCOMPARE(rowHeight(zone), rowHeight(&reference));
 }
 
 void TestFormShow::clippedControlsAreNeverOnScreen()
