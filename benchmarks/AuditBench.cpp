@@ -7,6 +7,7 @@
 #include "AuditLog.h"
 #include "AuditSeal.h"
 #include "AuditSealFile.h"
+#include "AuditSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,23 +26,15 @@ namespace {
 
 constexpr int Appends = 200;
 
+// The audit tests' record, each with a serial number of its own, as a batch
+// of intents and results writes them.
 TAuditRecord Sample(int n)
 {
-    TAuditRecord r;
-    r.Time = QDateTime(QDate(2026, 12, 8), QTime(17, 5, n % 60), Qt::UTC);
-    r.TimeZone = QStringLiteral("UTC+08:00");
-    r.Host = QStringLiteral("bench-3");
-    r.Operator = QStringLiteral("anna");
-    r.Program = QStringLiteral("loggerctl 1.0.0");
-    r.Action = TAuditAction::Batch;
-    r.Port = QStringLiteral("ttyUSB0");
-    r.SerialNumber = QStringLiteral("A0%1").arg(5000000 + n, 7, 10, QLatin1Char('0'));
-    r.DeviceId = QStringLiteral("1A2B3C4D");
-    r.Template = QStringLiteral("cold-chain.toml");
-    r.TemplateSha256 = Sha256Hex("template");
-    r.Changes = {{"Log Interval", "{ H = \"0\", M = \"5\", S = \"0\" }", "{ H = \"0\", M = \"15\", S = \"0\" }"}};
+    TAuditRecord r = SampleRecord(n, QStringLiteral("A0%1").arg(5000000 + n, 7, 10, QLatin1Char('0')));
     r.Kind = n % 2 ? TAuditKind::Intent : TAuditKind::Result;
     r.Verified = true;
+    r.Failure.clear();
+    r.Differences.clear();
     r.Intent = n % 2 ? 0 : n - 1;
     return r;
 }

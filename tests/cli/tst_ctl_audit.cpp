@@ -24,8 +24,8 @@ class TestCtlAudit : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { FFolder = std::make_unique<TCtlFolder>(); }
+    void cleanup() { FFolder.reset(); }
 
     void initAndVerifyThroughTheProgram_data();
     void initAndVerifyThroughTheProgram();
@@ -35,7 +35,7 @@ private slots:
     void portsForScripts();
 
 private:
-    QString Path(const QString &name) const { return FFiles->filePath(name); }
+    QString Path(const QString &name) const { return FFolder->Path(name); }
     QString Template() const;
     QStringList Write(const QString &log) const
     {
@@ -47,8 +47,7 @@ private:
     QString Init(const QString &log) const;
 
     const QString Port = QStringLiteral("ttyAUDIT");
-    std::unique_ptr<TPrivateRuntime> FRuntime;
-    std::unique_ptr<QTemporaryDir> FFiles;
+    std::unique_ptr<TCtlFolder> FFolder;
 };
 
 namespace {
@@ -77,20 +76,6 @@ qsizetype LineCount(const QString &path)
 }
 
 } // namespace
-
-void TestCtlAudit::init()
-{
-    FRuntime = std::make_unique<TPrivateRuntime>();
-    FFiles = std::make_unique<QTemporaryDir>();
-    QVERIFY(FRuntime->IsValid() && FFiles->isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("data"))));
-}
-
-void TestCtlAudit::cleanup()
-{
-    FFiles.reset();
-    FRuntime.reset();
-}
 
 QString TestCtlAudit::Template() const
 {

@@ -26,8 +26,8 @@ class TestCtlBatch : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { FFolder = std::make_unique<TCtlFolder>(); }
+    void cleanup() { FFolder.reset(); }
 
     void everyLoggerWrittenOnce_data();
     void everyLoggerWrittenOnce();
@@ -43,12 +43,11 @@ private slots:
     void reportOfTheLoggerAsItStands();
 
 private:
-    QString Path(const QString &name) const { return FFiles->filePath(name); }
+    QString Path(const QString &name) const { return FFolder->Path(name); }
     QString Template(const char *minutes = "15") const;
     QStringList Batch(const QStringList &extra = {}) const;
 
-    std::unique_ptr<TPrivateRuntime> FRuntime;
-    std::unique_ptr<QTemporaryDir> FFiles;
+    std::unique_ptr<TCtlFolder> FFolder;
 };
 
 namespace {
@@ -155,20 +154,6 @@ QByteArray Sha256Of(const QString &path)
 }
 
 } // namespace
-
-void TestCtlBatch::init()
-{
-    FRuntime = std::make_unique<TPrivateRuntime>();
-    FFiles = std::make_unique<QTemporaryDir>();
-    QVERIFY(FRuntime->IsValid() && FFiles->isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(Path(QStringLiteral("data"))));
-}
-
-void TestCtlBatch::cleanup()
-{
-    FFiles.reset();
-    FRuntime.reset();
-}
 
 // The emulator's own settings with another interval, so that every write
 // changes the logger and a write that is not kept shows.
