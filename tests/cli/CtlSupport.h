@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 // loggerctl run as a program, the way a script runs it, against loggers
 // emulated in this process on pseudo-terminals of a private port map.
@@ -21,8 +22,10 @@ struct TCtlRun {
 };
 
 // Extra holds NAME=VALUE pairs for the program's environment; a NAME alone
-// takes the variable away.
-inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {}, int LimitMs = 60000)
+// takes the variable away. Input, when given, is the program's standard
+// input, closed after it; otherwise the input stays open and empty.
+inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {}, int LimitMs = 60000,
+                      const std::optional<QByteArray> &Input = std::nullopt)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -34,6 +37,10 @@ inline TCtlRun RunCtl(const QStringList &Arguments, const QStringList &Extra = {
     }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(LOGGERCTL), Arguments);
+    if (Input) {
+        process.write(*Input);
+        process.closeWriteChannel();
+    }
     TCtlRun run;
     if (!process.waitForFinished(LimitMs) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();

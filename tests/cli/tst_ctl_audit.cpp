@@ -54,21 +54,6 @@ namespace {
 
 const QRegularExpression KeyLine(QStringLiteral("^([0-9a-f]{8}-){8}[0-9a-f]{4}\n$"));
 
-TCtlRun RunWithInput(const QStringList &arguments, const QByteArray &input)
-{
-    QProcess process;
-    process.start(QStringLiteral(LOGGERCTL), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    TCtlRun run;
-    if (!process.waitForFinished(30000))
-        return run;
-    run.Status = process.exitCode();
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 qsizetype LineCount(const QString &path)
 {
     QFile file(path);
@@ -144,7 +129,7 @@ void TestCtlAudit::initAndVerifyThroughTheProgram()
             .replace(QStringLiteral("OTHER"), other)
             .replace(QStringLiteral("MISTYPED"), mistyped);
     input.replace("KEY", key.toUpper().replace(u'-', u' ').toLatin1());
-    const TCtlRun run = RunWithInput(arguments, input);
+    const TCtlRun run = RunCtl(arguments, {}, 30000, input);
     QCOMPARE(run.Status, status);
     said.replace(QStringLiteral("LOG"), log);
     QVERIFY2((status == 2 ? run.Err : run.Out).contains(said), qPrintable(run.Out + run.Err));
