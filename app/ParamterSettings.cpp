@@ -109,19 +109,11 @@ void TParamter::OpenSettingsFile(const QString &Path)
                      QStringLiteral("The search for the logger was stopped to open the file. Press Read to search "
                                     "again; its settings would replace the file's."));
     }
-    QByteArray text;
-    try {
-        text = ReadSmallFile(Path);
-    } catch (const EStationError &e) {
-        Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
-        return;
-    }
     TSettingsFile settings;
     try {
-        settings = ReadSettingsFile(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                                    QDir::toNativeSeparators(Path).toStdString());
-    } catch (const ESettingsFileError &e) {
-        Prompt::Show(this, TPromptKind::Warning, QString::fromStdString(e.what()));
+        settings = LoadSettingsFile(Path);
+    } catch (const EStationError &e) {
+        Prompt::Show(this, TPromptKind::Warning, QString::fromUtf8(e.what()));
         return;
     }
 

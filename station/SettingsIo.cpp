@@ -54,7 +54,7 @@ TSettingsFile LoadSettingsFile(const QString &Path, QByteArray *Sha256)
         *Sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
     try {
         return ReadSettingsFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                                Path.toStdString());
+                                QDir::toNativeSeparators(Path).toStdString());
     } catch (const ESettingsFileError &e) {
         throw EStationError(TExitStatus::BadInput, e.what());
     }
