@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 
 #include <condition_variable>
@@ -16,7 +17,6 @@
 #include <functional>
 #include <future>
 #include <mutex>
-#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -92,63 +92,85 @@ QPixmap ToPixmap(QImage image, qreal ratio)
 // One thread beside the GUI thread decodes the pictures of a window being
 // built, in the order they are set, while the GUI thread builds the window's
 // controls; the background alone takes as long to decode as the controls take
-// to build. A standard thread rather than a Qt pool: the hand-over then goes
-// through locks that ThreadSanitizer sees, where Qt's, in a library built
-// without it, would have every picture reported as a race.
-class TDecodingThread
+// to build. The hand-over goes through standard locks, which ThreadSanitizer
+// sees, where a Qt pool's, in a library built without it, would have every
+// picture reported as a race. A Qt thread rather than a bare one, and ended
+// while the application object still stands: reading a picture leaves Qt's
+// per-thread state in the thread, and a bare thread ending at the program's
+// exit tore that state down after the application had gone, which brought
+// the Windows program down as it closed.
+class TDecodingThread final : public QThread
 {
 public:
-    ~TDecodingThread()
+    ~TDecodingThread() override
     {
         {
             const std::lock_guard lock(FMutex);
             FStopping = true;
             // Nobody waits for a picture any more: a decoding not begun is dropped.
             FTasks.clear();
+            FWake.notify_one();
         }
-        FWake.notify_one();
-        if (FThread.joinable())
-            FThread.join();
+        std::unique_lock lock(FMutex);
+        FWake.wait(lock, [this] { return !FRunning; });
+        lock.unlock();
+        wait();
     }
 
-    void Start(std::function<void()> task)
+    void Decode(std::function<void()> task)
     {
-        {
-            const std::lock_guard lock(FMutex);
-            FTasks.push_back(std::move(task));
-            if (!FThread.joinable())
-                FThread = std::thread([this] { Run(); });
+        const std::lock_guard lock(FMutex);
+        FTasks.push_back(std::move(task));
+        if (!FRunning) {
+            FRunning = true;
+            start();
         }
         FWake.notify_one();
     }
 
-private:
-    void Run()
+protected:
+    void run() override
     {
         std::unique_lock lock(FMutex);
         for (;;) {
             FWake.wait(lock, [this] { return FStopping || !FTasks.empty(); });
             if (FStopping)
-                return;
+                break;
             const std::function<void()> task = std::move(FTasks.front());
             FTasks.pop_front();
             lock.unlock();
             task();
             lock.lock();
         }
+        // The last touch of this object's members, under the lock the
+        // destructor takes before it frees them.
+        FRunning = false;
+        FWake.notify_all();
     }
 
+private:
     std::mutex FMutex;
     std::condition_variable FWake;
     std::deque<std::function<void()>> FTasks;
     bool FStopping = false;
-    std::thread FThread;
+    bool FRunning = false;
 };
 
-TDecodingThread &DecodingThread()
+TDecodingThread *DecodingThread = nullptr;
+
+void StopDecoding()
 {
-    static TDecodingThread thread;
-    return thread;
+    delete std::exchange(DecodingThread, nullptr);
+}
+
+void Decode(std::function<void()> task)
+{
+    if (DecodingThread == nullptr) {
+        DecodingThread = new TDecodingThread;
+        // Run as the application object is destroyed, before the program exits.
+        qAddPostRoutine(StopDecoding);
+    }
+    DecodingThread->Decode(std::move(task));
 }
 
 QString KeyList(const QList<QKeySequence> &keys)
@@ -267,7 +289,7 @@ void TImage::SetPicture(const QString &path)
     std::tie(file, decoding->FileRatio) = PictureFile(path, decoding->Ratio);
     auto task = std::make_shared<std::packaged_task<QImage()>>([file] { return ReadPicture(file); });
     decoding->Image = task->get_future();
-    DecodingThread().Start([task] { (*task)(); });
+    Decode([task] { (*task)(); });
     FDecoding = std::move(decoding);
 }
 
@@ -288,8 +310,16 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
         return;
     FPictureRatio = devicePixelRatio;
     const std::shared_ptr<TDecoding> decoding = std::exchange(FDecoding, nullptr);
-    if (decoding && decoding->Ratio == devicePixelRatio)
-        setPixmap(ToPixmap(decoding->Image.get(), decoding->FileRatio));
+    QImage decoded;
+    if (decoding && decoding->Ratio == devicePixelRatio) {
+        try {
+            decoded = decoding->Image.get();
+        } catch (const std::future_error &) {
+            // The decoding thread ended before it came to this picture.
+        }
+    }
+    if (!decoded.isNull())
+        setPixmap(ToPixmap(std::move(decoded), decoding->FileRatio));
     else
         setPixmap(LoadPicture(FPicture, devicePixelRatio));
 }
