@@ -9,15 +9,8 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QShortcut>
-#include <QThread>
 #include <QTimer>
 
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <future>
-#include <mutex>
-#include <tuple>
 #include <utility>
 
 namespace {
@@ -87,90 +80,6 @@ QPixmap ToPixmap(QImage image, qreal ratio)
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
-}
-
-// One thread beside the GUI thread decodes the pictures of a window being
-// built, in the order they are set, while the GUI thread builds the window's
-// controls; the background alone takes as long to decode as the controls take
-// to build. The hand-over goes through standard locks, which ThreadSanitizer
-// sees, where a Qt pool's, in a library built without it, would have every
-// picture reported as a race. A Qt thread rather than a bare one, and ended
-// while the application object still stands: reading a picture leaves Qt's
-// per-thread state in the thread, and a bare thread ending at the program's
-// exit tore that state down after the application had gone, which brought
-// the Windows program down as it closed.
-class TDecodingThread final : public QThread
-{
-public:
-    ~TDecodingThread() override
-    {
-        {
-            const std::lock_guard lock(FMutex);
-            FStopping = true;
-            // Nobody waits for a picture any more: a decoding not begun is dropped.
-            FTasks.clear();
-            FWake.notify_one();
-        }
-        std::unique_lock lock(FMutex);
-        FWake.wait(lock, [this] { return !FRunning; });
-        lock.unlock();
-        wait();
-    }
-
-    void Decode(std::function<void()> task)
-    {
-        const std::lock_guard lock(FMutex);
-        FTasks.push_back(std::move(task));
-        if (!FRunning) {
-            FRunning = true;
-            start();
-        }
-        FWake.notify_one();
-    }
-
-protected:
-    void run() override
-    {
-        std::unique_lock lock(FMutex);
-        for (;;) {
-            FWake.wait(lock, [this] { return FStopping || !FTasks.empty(); });
-            if (FStopping)
-                break;
-            const std::function<void()> task = std::move(FTasks.front());
-            FTasks.pop_front();
-            lock.unlock();
-            task();
-            lock.lock();
-        }
-        // The last touch of this object's members, under the lock the
-        // destructor takes before it frees them.
-        FRunning = false;
-        FWake.notify_all();
-    }
-
-private:
-    std::mutex FMutex;
-    std::condition_variable FWake;
-    std::deque<std::function<void()>> FTasks;
-    bool FStopping = false;
-    bool FRunning = false;
-};
-
-TDecodingThread *DecodingThread = nullptr;
-
-void StopDecoding()
-{
-    delete std::exchange(DecodingThread, nullptr);
-}
-
-void Decode(std::function<void()> task)
-{
-    if (DecodingThread == nullptr) {
-        DecodingThread = new TDecodingThread;
-        // Run as the application object is destroyed, before the program exits.
-        qAddPostRoutine(StopDecoding);
-    }
-    DecodingThread->Decode(std::move(task));
 }
 
 QString KeyList(const QList<QKeySequence> &keys)
@@ -262,35 +171,14 @@ void TImage::mouseMoveEvent(QMouseEvent *event)
     emit MouseMove(event);
 }
 
-struct TImage::TDecoding {
-    qreal Ratio = 0;      // of the screen it is decoded for
-    qreal FileRatio = 1;  // of the file it is decoded from
-    std::future<QImage> Image;
-};
-
 void TImage::SetPicture(const QString &path)
 {
     FPicture = path;
     FPictureRatio = 0;
-    FDecoding.reset();
-    if (isVisible()) {
+    if (isVisible())
         ShowPictureFor(devicePixelRatioF());
-        return;
-    }
-    if (!pixmap().isNull())
+    else if (!pixmap().isNull())
         setPixmap(QPixmap());
-    // A control that is not hidden itself shows with its window: its picture
-    // is decoded meanwhile, for the screen the window is about to show on.
-    if (path.isEmpty() || !isVisibleTo(window()))
-        return;
-    auto decoding = std::make_shared<TDecoding>();
-    decoding->Ratio = devicePixelRatioF();
-    QString file;
-    std::tie(file, decoding->FileRatio) = PictureFile(path, decoding->Ratio);
-    auto task = std::make_shared<std::packaged_task<QImage()>>([file] { return ReadPicture(file); });
-    decoding->Image = task->get_future();
-    Decode([task] { (*task)(); });
-    FDecoding = std::move(decoding);
 }
 
 QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
@@ -309,19 +197,7 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
     if (FPicture.isEmpty() || devicePixelRatio == FPictureRatio)
         return;
     FPictureRatio = devicePixelRatio;
-    const std::shared_ptr<TDecoding> decoding = std::exchange(FDecoding, nullptr);
-    QImage decoded;
-    if (decoding && decoding->Ratio == devicePixelRatio) {
-        try {
-            decoded = decoding->Image.get();
-        } catch (const std::future_error &) {
-            // The decoding thread ended before it came to this picture.
-        }
-    }
-    if (!decoded.isNull())
-        setPixmap(ToPixmap(std::move(decoded), decoding->FileRatio));
-    else
-        setPixmap(LoadPicture(FPicture, devicePixelRatio));
+    setPixmap(LoadPicture(FPicture, devicePixelRatio));
 }
 
 void TImage::showEvent(QShowEvent *event)

@@ -6,8 +6,6 @@
 #include <QPixmap>
 #include <QString>
 
-#include <memory>
-
 // An image control: shows a picture (stretched to its size) and reports clicks,
 // mouse-downs and mouse moves. A click is a press and release of the left button
 // on the same image; a mouse-down is reported for any button.
@@ -23,8 +21,7 @@ class TImage : public QLabel
     // A picture given by its path rather than as a pixmap, so that the control
     // can pick the variant drawn for the density of the screen it is on, and
     // decode it only for a control that is shown: a button the window hides
-    // or the overlay may never be needed. One set while the window is being
-    // built is decoded beside the GUI thread meanwhile.
+    // or the overlay may never be needed.
     Q_PROPERTY(QString picture READ Picture WRITE SetPicture)
 
 public:
@@ -64,8 +61,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    struct TDecoding;
-
     void ShowPictureFor(qreal devicePixelRatio);
 
     bool FLeftPressed = false;
@@ -73,6 +68,4 @@ private:
     bool FKeyClickPending = false;
     QString FPicture;
     qreal FPictureRatio = 0;
-    // The picture being decoded beside the GUI thread until the control is shown.
-    std::shared_ptr<TDecoding> FDecoding;
 };

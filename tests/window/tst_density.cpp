@@ -105,8 +105,7 @@ void TestDensity::theLastPictureSetIsShown_data()
     QTest::newRow("set twice while shown") << QStringList{} << QStringList{about, read} << read;
 }
 
-// A picture decoded while its window is being built must not stand in for
-// one set after it.
+// The picture shown is the last one set, before the window shows or after.
 void TestDensity::theLastPictureSetIsShown()
 {
     QFETCH(QStringList, beforeShow);
