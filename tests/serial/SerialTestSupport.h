@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QTest>
 
 #include <cerrno>
 #include <ctime>
@@ -89,6 +90,15 @@ inline int CountEntries(const char *directory)
 }
 inline int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
 inline int RunningThreads() { return CountEntries("/proc/self/task"); }
+
+// Whether the process comes down to count threads. A joined thread can stay
+// listed for a moment: the join returns when the thread has left its code,
+// and the kernel takes it off the list a little later, which on a loaded
+// machine was seen after 200 opens and closes.
+inline bool ThreadsSettleAt(int count)
+{
+    return QTest::qWaitFor([count] { return RunningThreads() == count; }, 2000);
+}
 
 inline qint64 ProcessCpuMicroseconds()
 {
