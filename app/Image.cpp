@@ -75,13 +75,6 @@ QImage ReadPicture(const QString &file)
     return image.isNull() ? QImage(file) : image;
 }
 
-QPixmap ToPixmap(QImage image, qreal ratio)
-{
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
-}
-
 QString KeyList(const QList<QKeySequence> &keys)
 {
     QStringList texts;
@@ -184,7 +177,9 @@ void TImage::SetPicture(const QString &path)
 QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
 {
     const auto [file, fileRatio] = PictureFile(path, devicePixelRatio);
-    return ToPixmap(ReadPicture(file), fileRatio);
+    QPixmap pixmap = QPixmap::fromImage(ReadPicture(file));
+    pixmap.setDevicePixelRatio(fileRatio);
+    return pixmap;
 }
 
 QIcon ProgramIcon()
