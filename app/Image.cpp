@@ -1,5 +1,7 @@
 #include "Image.h"
 
+#include "skin/pngruns.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QMouseEvent>
+#include <QResource>
 #include <QShortcut>
 #include <QTimer>
 
@@ -65,10 +68,17 @@ std::pair<QString, qreal> PictureFile(const QString &path, qreal devicePixelRati
     return {path, 1};
 }
 
-// The pictures are named by their format. Left to find the format itself, a
-// reader first loads every image plugin to ask it, though Qt reads PNG itself.
+// The skin's pictures are filled from the runs they carry; any other picture
+// is read by its format. Left to find the format itself, a reader first loads
+// every image plugin to ask it, though Qt reads PNG itself.
 QImage ReadPicture(const QString &file)
 {
+    const QResource resource(file);
+    if (resource.isValid()) {
+        const QImage runs = skin::ImageFromRuns(resource.uncompressedData());
+        if (!runs.isNull())
+            return runs;
+    }
     QImageReader reader(file, QFileInfo(file).suffix().toLatin1());
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();

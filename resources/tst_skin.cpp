@@ -1,4 +1,5 @@
 #include "pngfile.h"
+#include "pngruns.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,10 @@ private slots:
     void unfilteredPngKeepsEveryPixel_data();
     void unfilteredPngKeepsEveryPixel();
     void committedAsDrawn();
+    void runsMatchImageData_data();
+    void runsMatchImageData();
+    void runsRead_data();
+    void runsRead();
 };
 
 void TestSkin::loadsWithSize_data()
@@ -330,6 +335,126 @@ void TestSkin::committedAsDrawn()
     QFile drawnSvg(QDir(iconOut).filePath(QStringLiteral("loggercfg.svg")));
     QVERIFY(committedSvg.open(QIODevice::ReadOnly) && drawnSvg.open(QIODevice::ReadOnly));
     QVERIFY2(committedSvg.readAll() == drawnSvg.readAll(), "loggercfg.svg differs; redraw with the target skin-images");
+}
+
+void TestSkin::runsMatchImageData_data()
+{
+    writtenForQuickDecoding_data();
+}
+
+// The windows show what the runs fill, other readers what the image data
+// holds: Qt's own PNG reader is the judge of every committed picture.
+void TestSkin::runsMatchImageData()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QImage runs = skin::ImageFromRuns(file.readAll());
+    QVERIFY2(!runs.isNull(), "no runs, or runs that do not add up");
+    QImage imageData(path);
+    // Qt's reader takes a ratio from an "@2x" name; the window sets the
+    // ratio itself, whatever reads the pixels.
+    imageData.setDevicePixelRatio(1);
+    QCOMPARE(runs.format(), imageData.format());
+    QCOMPARE(runs, imageData);
+}
+
+namespace {
+
+void AppendChunk(QByteArray &png, const char *type, const QByteArray &data)
+{
+    char length[4];
+    qToBigEndian(quint32(data.size()), length);
+    png.append(length, 4).append(type, 4).append(data).append(4, '\0');  // the reader leaves CRCs to libpng
+}
+
+// A PNG file of the given size and colour type whose runs chunk holds chunk,
+// and whose image data is empty: only the runs can give it pixels.
+QByteArray PngWithRuns(quint32 width, quint32 height, char colourType, const QByteArray &chunk)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = 8;
+    header[9] = colourType;
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    AppendChunk(png, "IHDR", header);
+    if (!chunk.isNull())
+        AppendChunk(png, "ruNS", chunk);
+    AppendChunk(png, "IDAT", QByteArray());
+    AppendChunk(png, "IEND", QByteArray());
+    return png;
+}
+
+} // namespace
+
+void TestSkin::runsRead_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<QList<QRgb>>("pixels");  // empty: refused
+
+    // Runs cross row ends; 130 pixels take a two-byte length.
+    const QByteArray grey("\x01\x80\x80\x80\xff", 5);
+    QTest::newRow("RGB, a run across the row end")
+        << PngWithRuns(3, 2, 2, qCompress(QByteArray("\x02\x10\x20\x30\xff\x03\x01\x02\x03\xff", 10) + grey))
+        << QList<QRgb>{0xff102030, 0xff102030, 0xff010203, 0xff010203, 0xff010203, 0xff808080};
+    QTest::newRow("RGBA keeps alpha unpremultiplied")
+        << PngWithRuns(2, 1, 6, qCompress(QByteArray("\x01\xff\x00\x00\x40\x01\x00\x00\xff\x00", 10)))
+        << QList<QRgb>{0x40ff0000, 0x000000ff};
+    QTest::newRow("a two-byte length")
+        << PngWithRuns(130, 1, 2, qCompress(QByteArray("\x82\x01\x05\x06\x07\xff", 6)))
+        << QList<QRgb>(130, 0xff050607);
+
+    const QList<QRgb> refused;
+    QTest::newRow("no runs chunk") << PngWithRuns(3, 2, 2, QByteArray()) << refused;
+    QTest::newRow("one pixel short") << PngWithRuns(3, 2, 2, qCompress(QByteArray("\x05\x01\x02\x03\xff", 5)))
+                                     << refused;
+    QTest::newRow("one pixel over") << PngWithRuns(3, 2, 2, qCompress(QByteArray("\x07\x01\x02\x03\xff", 5)))
+                                    << refused;
+    QTest::newRow("a run of none")
+        << PngWithRuns(1, 1, 2, qCompress(QByteArray("\x00\x01\x02\x03\xff\x01\x01\x02\x03\xff", 10)))
+        << refused;
+    QTest::newRow("a pixel cut short") << PngWithRuns(1, 1, 2, qCompress(QByteArray("\x01\x01\x02\x03", 4)))
+                                       << refused;
+    QTest::newRow("a length that never ends")
+        << PngWithRuns(1, 1, 2, qCompress(QByteArray("\x81\x81\x81\x81\x81\x81", 6))) << refused;
+    QTest::newRow("translucent in an RGB file")
+        << PngWithRuns(1, 1, 2, qCompress(QByteArray("\x01\x01\x02\x03\x80", 5))) << refused;
+    QTest::newRow("not deflated") << PngWithRuns(1, 1, 2, QByteArray("\x00\x00\x00\x05\x01\x01\x02\x03\xff", 9))
+                                  << refused;
+    // A size claimed beyond what the pixels could take is not inflated at all.
+    QByteArray huge = qCompress(QByteArray("\x01\x01\x02\x03\xff", 5));
+    qToBigEndian(quint32(0x7fffffff), huge.data());
+    QTest::newRow("a claimed size beyond the picture") << PngWithRuns(1, 1, 2, huge) << refused;
+    QByteArray cut = PngWithRuns(1, 1, 2, qCompress(QByteArray("\x01\x01\x02\x03\xff", 5)));
+    cut.truncate(40);
+    QTest::newRow("a file cut inside the chunk") << cut << refused;
+    QTest::newRow("16 bits a sample") << [] {
+        QByteArray png = PngWithRuns(1, 1, 2, qCompress(QByteArray("\x01\x01\x02\x03\xff", 5)));
+        png[8 + 8 + 8] = 16;
+        return png;
+    }() << refused;
+    QTest::newRow("wider than any picture")
+        << PngWithRuns(100000, 1, 2, qCompress(QByteArray("\xa0\x8d\x06\x01\x02\x03\xff", 7))) << refused;
+}
+
+// Any runs that do not fill the picture exactly are refused, and the window
+// falls back to the image data.
+void TestSkin::runsRead()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(QList<QRgb>, pixels);
+    const QImage image = skin::ImageFromRuns(png);
+    if (pixels.isEmpty()) {
+        QVERIFY(image.isNull());
+        return;
+    }
+    QVERIFY(!image.isNull());
+    QList<QRgb> read;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            read << image.pixel(x, y);
+    QCOMPARE(read, pixels);
 }
 
 QTEST_MAIN(TestSkin)

@@ -1,4 +1,5 @@
 #include "pngfile.h"
+#include "pngruns.h"
 
 #include <QSaveFile>
 #include <QtEndian>
@@ -80,6 +81,7 @@ QByteArray unfilteredPng(const QImage &image)
 
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     appendChunk(png, "IHDR", header);
+    appendChunk(png, skin::RunsChunkType, skin::RunsChunkData(rgba));
     // qCompress puts the length before a zlib stream, which is what IDAT holds.
     appendChunk(png, "IDAT", qCompress(rows, 9).mid(4));
     appendChunk(png, "IEND", QByteArray());

@@ -11,7 +11,8 @@ namespace drawskin {
 // they start: on these flat, smooth pictures the filters libpng picks row by
 // row, as QImage::save leaves it to, make the files larger and three times
 // slower to decode, and an alpha channel that is opaque throughout costs a
-// scan of every pixel when the picture becomes a pixmap.
+// scan of every pixel when the picture becomes a pixmap. The windows fill
+// the picture from the runs chunk the file also carries (pngruns.h).
 QByteArray unfilteredPng(const QImage &image);
 
 // Writes unfilteredPng(image) to path; false when the file cannot be written.
