@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -48,9 +49,16 @@ QString MemoText(const QPlainTextEdit *memo)
 TParamterControls::TParamterControls(TParamter &Window)
     : FWindow(Window)
 {
+    // One walk over the window's widgets: a search by name for each control
+    // would walk them all again for every one of them.
+    QHash<QString, QWidget *> named;
+    for (QWidget *widget : FWindow.findChildren<QWidget *>()) {
+        if (!widget->objectName().isEmpty() && !named.contains(widget->objectName()))
+            named.insert(widget->objectName(), widget);
+    }
     for (std::size_t i = 0; i < ControlCount; ++i) {
         const auto c = static_cast<Ctl>(i);
-        FWidgets[i] = FWindow.findChild<QWidget *>(QString::fromLatin1(ControlName(c)));
+        FWidgets[i] = named.value(QString::fromLatin1(ControlName(c)));
         if (FWidgets[i] == nullptr)
             throw std::logic_error("the window has no control " + Name(c));
     }

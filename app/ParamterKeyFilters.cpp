@@ -1,6 +1,7 @@
 #include "ParamterFrm.h"
 
 #include "OnScreen.h"
+#include "ParamterControls.h"
 #include "ValueRules.h"
 #include "ui_ParamterFrm.h"
 
@@ -22,6 +23,7 @@ namespace {
 // The typing rules are the core's, which the settings-file reader applies
 // too: a file never holds what could not have been typed here.
 struct TTypingRule {
+    Ctl Control;
     QString Edit;
     TTyping Filter;
     qsizetype Limit;  // 0: none
@@ -32,7 +34,8 @@ const std::vector<TTypingRule> &TypingRules()
     static const std::vector<TTypingRule> rules = [] {
         std::vector<TTypingRule> list;
         for (const TValueRule &rule : ValueRules())
-            list.push_back({QString::fromLatin1(ControlName(rule.Edit).data(), qsizetype(ControlName(rule.Edit).size())),
+            list.push_back({rule.Edit,
+                            QString::fromLatin1(ControlName(rule.Edit).data(), qsizetype(ControlName(rule.Edit).size())),
                             rule.Typing, qsizetype(rule.Limit)});
         return list;
     }();
@@ -343,7 +346,7 @@ void TParamter::edtNumberKeyPress(QLineEdit *Sender, QChar &Key)
 void TParamter::InstallKeyFilters()
 {
     for (const TTypingRule &rule : TypingRules()) {
-        auto *edit = findChild<QLineEdit *>(rule.Edit);
+        auto *edit = static_cast<QLineEdit *>(FControls->Widget(rule.Control));
         // Composed text would reach the edit without a key press.
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->installEventFilter(this);
