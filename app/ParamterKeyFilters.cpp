@@ -22,30 +22,11 @@ namespace {
 
 // The typing rules are the core's, which the settings-file reader applies
 // too: a file never holds what could not have been typed here.
-struct TTypingRule {
-    Ctl Control;
-    QString Edit;
-    TTyping Filter;
-    qsizetype Limit;  // 0: none
-};
-
-const std::vector<TTypingRule> &TypingRules()
+const TValueRule *RuleFor(const QObject *edit)
 {
-    static const std::vector<TTypingRule> rules = [] {
-        std::vector<TTypingRule> list;
-        for (const TValueRule &rule : ValueRules())
-            list.push_back({rule.Edit,
-                            QString::fromLatin1(ControlName(rule.Edit).data(), qsizetype(ControlName(rule.Edit).size())),
-                            rule.Typing, qsizetype(rule.Limit)});
-        return list;
-    }();
-    return rules;
-}
-
-const TTypingRule *RuleFor(const QObject *edit)
-{
-    for (const TTypingRule &rule : TypingRules()) {
-        if (edit->objectName() == rule.Edit)
+    for (const TValueRule &rule : ValueRules()) {
+        const std::string_view name = ControlName(rule.Edit);
+        if (edit->objectName() == QLatin1String(name.data(), qsizetype(name.size())))
             return &rule;
     }
     return nullptr;
@@ -84,16 +65,16 @@ QString TypedText(const QKeyEvent *event)
     return event->text();
 }
 
-qsizetype LimitOf(const QLineEdit *edit, const TTypingRule &rule)
+qsizetype LimitOf(const QLineEdit *edit, const TValueRule &rule)
 {
-    return rule.Limit > 0 ? rule.Limit : edit->maxLength();
+    return rule.Limit > 0 ? qsizetype(rule.Limit) : edit->maxLength();
 }
 
 // The characters of text that typing them one after another lets in, into
 // `before` with `selectionLength` characters selected from `selectionStart`
 // (or the caret there): each passes the filter and the limit on the text as it
 // would be by then, and refused characters are dropped.
-QString Admitted(const TTypingRule &rule, qsizetype limit, QString before, qsizetype selectionStart,
+QString Admitted(const TValueRule &rule, qsizetype limit, QString before, qsizetype selectionStart,
                  qsizetype selectionLength, const QString &text)
 {
     bool selectionPending = selectionLength > 0;
@@ -101,7 +82,7 @@ QString Admitted(const TTypingRule &rule, qsizetype limit, QString before, qsize
     QString accepted;
 
     for (QChar key : text) {
-        if (IsEditingKey(key) || !Accepts(rule.Filter, before, key))
+        if (IsEditingKey(key) || !Accepts(rule.Typing, before, key))
             continue;
         const qsizetype replaced = selectionPending ? selectionLength : 0;
         if (before.size() - replaced + 1 > limit)
@@ -118,7 +99,7 @@ QString Admitted(const TTypingRule &rule, qsizetype limit, QString before, qsize
 
 // Pasted or composed text goes in as if its characters were typed one after
 // another.
-void InsertTyped(QLineEdit *edit, const TTypingRule &rule, const QString &text)
+void InsertTyped(QLineEdit *edit, const TValueRule &rule, const QString &text)
 {
     const bool hadSelection = edit->hasSelectedText();
     const QString accepted = Admitted(rule, LimitOf(edit, rule), edit->text(),
@@ -137,7 +118,7 @@ void InsertTyped(QLineEdit *edit, const TTypingRule &rule, const QString &text)
 class TOutsideText final : public QValidator
 {
 public:
-    TOutsideText(QLineEdit *edit, const TTypingRule &rule)
+    TOutsideText(QLineEdit *edit, const TValueRule &rule)
         : QValidator(edit)
         , FEdit(edit)
         , FRule(rule)
@@ -159,7 +140,7 @@ public:
 
 private:
     const QLineEdit *FEdit;
-    const TTypingRule &FRule;
+    const TValueRule &FRule;
 };
 
 // The memo's length counts a line break as CR LF, the two characters it takes
@@ -345,8 +326,8 @@ void TParamter::edtNumberKeyPress(QLineEdit *Sender, QChar &Key)
 
 void TParamter::InstallKeyFilters()
 {
-    for (const TTypingRule &rule : TypingRules()) {
-        auto *edit = static_cast<QLineEdit *>(FControls->Widget(rule.Control));
+    for (const TValueRule &rule : ValueRules()) {
+        auto *edit = static_cast<QLineEdit *>(FControls->Widget(rule.Edit));
         // Composed text would reach the edit without a key press.
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         edit->installEventFilter(this);
@@ -395,7 +376,7 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
         return FilterMemo(ui->mmoTripInfo, event);
 
     auto *edit = qobject_cast<QLineEdit *>(watched);
-    const TTypingRule *rule = edit != nullptr ? RuleFor(edit) : nullptr;
+    const TValueRule *rule = edit != nullptr ? RuleFor(edit) : nullptr;
     if (rule == nullptr)
         return false;
 
@@ -417,7 +398,7 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
             return true;
         }
         QChar key = typed.front();
-        switch (rule->Filter) {
+        switch (rule->Typing) {
         case TTyping::SerialNumber: edtSerialNumberKeyPress(edit, key); break;
         case TTyping::Hex: edtHexKeyPress(edit, key); break;
         case TTyping::Digits: edtIntKeyPress(edit, key); break;
@@ -428,7 +409,7 @@ bool TParamter::FilterKeyPress(QObject *watched, QEvent *event)
             return true;
         if (IsEditingKey(key) || rule->Limit == 0)
             return false;
-        return edit->text().size() - edit->selectedText().size() + 1 > rule->Limit;
+        return edit->text().size() - edit->selectedText().size() + 1 > qsizetype(rule->Limit);
     }
     case QEvent::InputMethod:
         InsertTyped(edit, *rule, static_cast<QInputMethodEvent *>(event)->commitString());
