@@ -45,39 +45,44 @@ void TestSkin::loadsWithSize_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("denseSize");
 
+    // The buttons are drawn at twice their controls' size; their 1x files hold
+    // them scaled to the control, their 2x files as drawn.
     const struct {
         const char *name;
         QSize size;
+        QSize dense;
     } rows[] = {
-        {"background.png", {1388, 789}},
-        {"read.png", {152, 152}},
-        {"read_pressed.png", {152, 152}},
-        {"save.png", {152, 152}},
-        {"save_pressed.png", {152, 152}},
-        {"back.png", {152, 152}},
-        {"back_pressed.png", {152, 152}},
-        {"about.png", {72, 72}},
-        {"help.png", {72, 72}},
-        {"minimize.png", {48, 48}},
-        {"close.png", {46, 48}},
-        {"overlay.png", {1366, 768}},
-        {"about_background.png", {502, 208}},
-        {"icon.png", {256, 256}},
+        {"background.png", {1388, 789}, {2776, 1578}},
+        {"read.png", {76, 76}, {304, 304}},
+        {"read_pressed.png", {76, 76}, {304, 304}},
+        {"save.png", {76, 76}, {304, 304}},
+        {"save_pressed.png", {76, 76}, {304, 304}},
+        {"back.png", {76, 76}, {304, 304}},
+        {"back_pressed.png", {76, 76}, {304, 304}},
+        {"about.png", {36, 36}, {144, 144}},
+        {"help.png", {36, 36}, {144, 144}},
+        {"minimize.png", {24, 24}, {96, 96}},
+        {"close.png", {23, 24}, {92, 96}},
+        {"overlay.png", {1366, 768}, {2732, 1536}},
+        {"about_background.png", {502, 208}, {1004, 416}},
+        {"icon.png", {256, 256}, {512, 512}},
     };
     for (const auto &row : rows)
-        QTest::newRow(row.name) << QStringLiteral(":/skin/%1").arg(QLatin1String(row.name)) << row.size;
+        QTest::newRow(row.name) << QStringLiteral(":/skin/%1").arg(QLatin1String(row.name)) << row.size << row.dense;
 }
 
-// Loaded as plain QPixmaps from the resource path; the "@2x" variant that
-// dense screens get is twice as large in each direction.
+// Loaded as plain QPixmaps from the resource path, with the "@2x" variant
+// that dense screens get.
 void TestSkin::loadsWithSize()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
+    QFETCH(QSize, denseSize);
     QString dense = name;
     dense.insert(dense.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
-    for (const auto &[path, expected] : {std::pair{name, size}, std::pair{dense, size * 2}}) {
+    for (const auto &[path, expected] : {std::pair{name, size}, std::pair{dense, denseSize}}) {
         const QPixmap pixmap(path);
         QVERIFY2(!pixmap.isNull(), qPrintable(path));
         QCOMPARE(pixmap.size(), expected);
@@ -131,7 +136,10 @@ void TestSkin::pressedPair_data()
 // The window keeps both pictures of a pair visible, the pressed one below.
 // The normal picture must hide it completely, or the glow shows at rest; the
 // pressed one, raised above the normal one, must show a glow and keep the face
-// where it was so that the button does not jump.
+// where it was so that the button does not jump. The 1x pictures are scaled
+// from the drawn size, which spreads the bezel's edge over a pixel: there the
+// pressed glow may tint the rim at rest by a level or two, as it always did on
+// screen.
 void TestSkin::pressedPair()
 {
     QFETCH(QString, button);
@@ -141,17 +149,33 @@ void TestSkin::pressedPair()
     const QImage pressed = QImage(QStringLiteral(":/skin/%1_pressed%2.png").arg(button, suffix))
                                .convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!normal.isNull() && !pressed.isNull());
+    const bool scaled = suffix.isEmpty();
 
-    for (int y = 0; y < normal.height(); ++y) {
-        for (int x = 0; x < normal.width(); ++x) {
-            if (qAlpha(pressed.pixel(x, y)) != 0 && qAlpha(normal.pixel(x, y)) != 255)
-                QFAIL(qPrintable(QStringLiteral("the pressed picture shows through at %1,%2").arg(x).arg(y)));
+    int tint = 0;
+    for (const QColor under : {QColor(Qt::white), QColor(Qt::black)}) {
+        QImage alone(normal.size(), QImage::Format_ARGB32);
+        alone.fill(under);
+        QImage atRest = alone;
+        QPainter(&alone).drawImage(0, 0, normal);
+        QPainter rest(&atRest);
+        rest.drawImage(0, 0, pressed);
+        rest.drawImage(0, 0, normal);
+        rest.end();
+        for (int y = 0; y < normal.height(); ++y) {
+            for (int x = 0; x < normal.width(); ++x) {
+                const QRgb a = alone.pixel(x, y);
+                const QRgb b = atRest.pixel(x, y);
+                tint = std::max({tint, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                 std::abs(qBlue(a) - qBlue(b))});
+            }
         }
     }
+    QVERIFY2(tint <= (scaled ? 2 : 0), qPrintable(QStringLiteral("the pressed picture tints the rest look by %1").arg(tint)));
 
     const QPoint centre(normal.width() / 2, normal.height() / 2);
-    for (int dy = -32; dy <= 32; dy += 4) {
-        for (int dx = -32; dx <= 32; dx += 4)
+    const int reach = scaled ? 16 : 32;
+    for (int dy = -reach; dy <= reach; dy += reach / 8) {
+        for (int dx = -reach; dx <= reach; dx += reach / 8)
             QCOMPARE(pressed.pixel(centre + QPoint(dx, dy)), normal.pixel(centre + QPoint(dx, dy)));
     }
 
@@ -162,7 +186,7 @@ void TestSkin::pressedPair()
         for (int x = 0; x < normal.width(); ++x)
             lit += qGray(raised.pixel(x, y)) > qGray(normal.pixel(x, y)) + 60;
     }
-    QVERIFY2(lit > 500, "the pressed picture shows no glow");
+    QVERIFY2(lit > normal.width() * normal.height() / 20, "the pressed picture shows no glow");
 
     QCOMPARE(qAlpha(normal.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(pressed.pixel(0, 0)), 0);

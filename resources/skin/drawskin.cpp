@@ -2,6 +2,12 @@
 // quick decoding (pngfile.h), once at its shown size and once at twice that
 // size as "name@2x.png" for dense screens; and the program's icon at the sizes
 // desktops and installers ask for.
+//
+// Some pictures are drawn at another size than their controls': the buttons
+// at twice, for smoother edges. Their 1x files hold them scaled to the
+// control the way the window itself scales a picture, so the window shows
+// the same pixels without scaling them at every start. Their 2x files keep
+// the drawn size, which the window scales to the ratios between 1 and 2.
 // Usage: drawskin <skin directory> <icon directory>   (run with QT_QPA_PLATFORM=offscreen)
 //
 // The pictures are committed; the build only embeds and installs them. Rerun
@@ -35,7 +41,19 @@ namespace {
 struct Picture {
     QString file;
     QImage image;
+    // The size of the controls that show it, where it is drawn at another.
+    QSize shown;
 };
+
+// What an image control shows of a picture at ratio 1: the file's pixels,
+// premultiplied as a pixmap holds them, scaled smoothly to the control's size.
+// Premultiplied pixels come back unchanged from the file's straight RGBA.
+QImage scaledAsShown(const QImage &drawn, QSize shown)
+{
+    const QImage filed = drawn.convertToFormat(QImage::Format_RGBA8888);
+    return filed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        .scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
 
 } // namespace
 
@@ -63,29 +81,33 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The controls' sizes in the forms; the window's tests check that each
+    // 1x picture has its control's size.
+    constexpr QSize kRoundButton(76, 76);
     for (const qreal ratio : {1.0, 2.0}) {
         pictureRatio = ratio;
         // The names Qt looks for when a screen is denser than one device pixel per pixel.
         const QString suffix = ratio == 1 ? QString() : QStringLiteral("@%1x").arg(ratio);
         const std::vector<Picture> pictures = {
-            {QStringLiteral("background"), background()},
-            {QStringLiteral("read"), readButton(false)},
-            {QStringLiteral("read_pressed"), readButton(true)},
-            {QStringLiteral("save"), saveButton(false)},
-            {QStringLiteral("save_pressed"), saveButton(true)},
-            {QStringLiteral("back"), backButton(false)},
-            {QStringLiteral("back_pressed"), backButton(true)},
-            {QStringLiteral("about"), aboutButton()},
-            {QStringLiteral("help"), helpButton()},
-            {QStringLiteral("minimize"), minimizeButton()},
-            {QStringLiteral("close"), closeButton()},
-            {QStringLiteral("overlay"), overlay()},
-            {QStringLiteral("about_background"), aboutBackground()},
-            {QStringLiteral("icon"), appIcon()},
+            {QStringLiteral("background"), background(), {}},
+            {QStringLiteral("read"), readButton(false), kRoundButton},
+            {QStringLiteral("read_pressed"), readButton(true), kRoundButton},
+            {QStringLiteral("save"), saveButton(false), kRoundButton},
+            {QStringLiteral("save_pressed"), saveButton(true), kRoundButton},
+            {QStringLiteral("back"), backButton(false), kRoundButton},
+            {QStringLiteral("back_pressed"), backButton(true), kRoundButton},
+            {QStringLiteral("about"), aboutButton(), {36, 36}},
+            {QStringLiteral("help"), helpButton(), {36, 36}},
+            {QStringLiteral("minimize"), minimizeButton(), {24, 24}},
+            {QStringLiteral("close"), closeButton(), {23, 24}},
+            {QStringLiteral("overlay"), overlay(), {}},
+            {QStringLiteral("about_background"), aboutBackground(), {}},
+            {QStringLiteral("icon"), appIcon(), {}},
         };
         for (const Picture &picture : pictures) {
             const QString path = out.filePath(picture.file + suffix + QStringLiteral(".png"));
-            if (!saveUnfilteredPng(picture.image, path)) {
+            const bool scale = ratio == 1 && picture.shown.isValid() && picture.shown != picture.image.size();
+            if (!saveUnfilteredPng(scale ? scaledAsShown(picture.image, picture.shown) : picture.image, path)) {
                 err << "drawskin: cannot write " << path << "\n";
                 return 1;
             }

@@ -1,5 +1,7 @@
+#include "AboutUnt.h"
 #include "ControlTable.h"
 #include "GroupBox.h"
+#include "Image.h"
 #include "ParameterSet.h"
 #include "ShownWindow.h"
 
@@ -7,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -32,6 +35,7 @@ private slots:
     void dropDownListsWaitForTheirFirstOpening();
     void clippedControlsAreNeverOnScreen();
     void theParameterSetStartsAsTheWindow();
+    void picturesFitTheirControls();
 };
 
 void TestFormShow::window()
@@ -365,6 +369,25 @@ void TestFormShow::theParameterSetStartsAsTheWindow()
             break;
         }
     }
+}
+
+// Each picture a control stretches to its size is drawn for it: on a screen
+// of ratio 1, where the window starts most often, the first frame scales
+// none of them.
+void TestFormShow::picturesFitTheirControls()
+{
+    TShownWindow w;
+    TAboutFrm about(&w.Window);
+    QList<TImage *> images = w.Window.findChildren<TImage *>();
+    int checked = 0;
+    for (TImage *image : images) {
+        if (image->Picture().isEmpty() || !image->hasScaledContents())
+            continue;
+        QCOMPARE(QImageReader(image->Picture()).size(), image->size());
+        ++checked;
+    }
+    // background, three pairs, four title-bar buttons; About: background, Back pair
+    QCOMPARE(checked, 14);
 }
 
 QTEST_MAIN(TestFormShow)
