@@ -10,6 +10,8 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QResource>
 #include <QShortcut>
 #include <QTimer>
@@ -178,6 +180,7 @@ void TImage::SetPicture(const QString &path)
 {
     FPicture = path;
     FPictureRatio = 0;
+    FRects = {};
     if (isVisible())
         ShowPictureFor(devicePixelRatioF());
     else if (!pixmap().isNull())
@@ -202,6 +205,22 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
     if (FPicture.isEmpty() || devicePixelRatio == FPictureRatio)
         return;
     FPictureRatio = devicePixelRatio;
+    // An opaque picture that fills the control pixel for pixel is painted as
+    // the rectangles it is made of: the background's bitmap would be as large
+    // as the window's own, and filling it was most of the first frame's
+    // picture work. Any other picture is scaled to the control, as a pixmap.
+    const auto [file, fileRatio] = PictureFile(FPicture, devicePixelRatio);
+    const QSize deviceSize = (QSizeF(size()) * devicePixelRatio).toSize();
+    const QResource resource(file);
+    FRects = fileRatio == devicePixelRatio && hasScaledContents() && resource.isValid()
+                 ? skin::RectsFromRuns(resource.uncompressedData())
+                 : skin::TPictureRects();
+    if (!FRects.Size.isEmpty() && FRects.Size == deviceSize) {
+        setPixmap(QPixmap());
+        update();
+        return;
+    }
+    FRects = {};
     setPixmap(LoadPicture(FPicture, devicePixelRatio));
 }
 
@@ -216,7 +235,30 @@ void TImage::showEvent(QShowEvent *event)
 void TImage::paintEvent(QPaintEvent *event)
 {
     // The window may have moved to a screen of another density since the
-    // picture was set.
-    ShowPictureFor(devicePixelRatioF());
-    QLabel::paintEvent(event);
+    // picture was set, or the control may have another size.
+    const qreal ratio = devicePixelRatioF();
+    if (!FRects.Size.isEmpty() && FRects.Size != (QSizeF(size()) * ratio).toSize())
+        FPictureRatio = 0;
+    ShowPictureFor(ratio);
+    if (FRects.Size.isEmpty())
+        QLabel::paintEvent(event);
+    else
+        PaintRects(event->rect());
+}
+
+void TImage::PaintRects(const QRect &area)
+{
+    QPainter painter(this);
+    // The rectangles are in the picture's pixels, which are the screen's.
+    painter.scale(1 / FPictureRatio, 1 / FPictureRatio);
+    const QRect pixels = QRectF(QPointF(area.topLeft()) * FPictureRatio, QSizeF(area.size()) * FPictureRatio)
+                             .toAlignedRect();
+    for (const skin::TColourRect &rect : std::as_const(FRects.Rects)) {
+        // In the order of their top rows: none further down reaches the area.
+        if (rect.Rect.top() > pixels.bottom())
+            break;
+        const QRect part = rect.Rect.intersected(pixels);
+        if (!part.isEmpty())
+            painter.fillRect(part, QColor::fromRgb(rect.Colour));
+    }
 }

@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include "skin/pngruns.h"
+
 // An image control: shows a picture (stretched to its size) and reports clicks,
 // mouse-downs and mouse moves. A click is a press and release of the left button
 // on the same image; a mouse-down is reported for any button.
@@ -29,6 +31,9 @@ public:
 
     QString Picture() const { return FPicture; }
     void SetPicture(const QString &path);
+    // Whether the picture has been read for the screen the control is on: not
+    // before the control is first shown.
+    bool PictureRead() const { return FPictureRatio != 0; }
 
     // The picture at path as drawn for a screen of the given device pixel
     // ratio: its "@2x" file where the screen is denser than 1 and one exists.
@@ -62,10 +67,14 @@ protected:
 
 private:
     void ShowPictureFor(qreal devicePixelRatio);
+    void PaintRects(const QRect &area);
 
     bool FLeftPressed = false;
     bool FButton = false;
     bool FKeyClickPending = false;
     QString FPicture;
     qreal FPictureRatio = 0;
+    // An opaque picture shown at its own size, as rectangles; otherwise the
+    // label's pixmap shows the picture.
+    skin::TPictureRects FRects;
 };

@@ -39,6 +39,10 @@ private slots:
     void runsMatchImageData();
     void runsRead_data();
     void runsRead();
+    void rectsMatchImageData_data();
+    void rectsMatchImageData();
+    void rectsRead_data();
+    void rectsRead();
 };
 
 void TestSkin::loadsWithSize_data()
@@ -479,6 +483,92 @@ void TestSkin::runsRead()
         for (int x = 0; x < image.width(); ++x)
             read << image.pixel(x, y);
     QCOMPARE(read, pixels);
+}
+
+void TestSkin::rectsMatchImageData_data()
+{
+    writtenForQuickDecoding_data();
+}
+
+// Every opaque picture painted as its rectangles gives what Qt's PNG reader
+// reads from the image data; a translucent one has no rectangles, since
+// painting them would blend instead of copy.
+void TestSkin::rectsMatchImageData()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const skin::TPictureRects rects = skin::RectsFromRuns(file.readAll());
+    QImage imageData(path);
+    imageData.setDevicePixelRatio(1);
+    if (imageData.hasAlphaChannel()) {
+        QVERIFY(rects.Size.isEmpty() && rects.Rects.isEmpty());
+        return;
+    }
+    QCOMPARE(rects.Size, imageData.size());
+    QImage painted(rects.Size, QImage::Format_RGB32);
+    painted.fill(Qt::magenta);
+    QPainter painter(&painted);
+    int top = 0;
+    for (const skin::TColourRect &rect : rects.Rects) {
+        QVERIFY(rect.Rect.top() >= top);
+        top = rect.Rect.top();
+        painter.fillRect(rect.Rect, QColor::fromRgb(rect.Colour));
+    }
+    painter.end();
+    QCOMPARE(painted, imageData.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestSkin::rectsRead_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<QList<QRect>>("rects");
+    QTest::addColumn<QList<QRgb>>("colours");
+
+    const auto runs = [](quint32 width, quint32 height, char colourType, const char *bytes, int size) {
+        return PngWithRuns(width, height, colourType, qCompress(QByteArray(bytes, size)));
+    };
+    QTest::newRow("one colour, whole rows")
+        << runs(3, 2, 2, "\x06\x10\x20\x30\xff", 5) << QList<QRect>{{0, 0, 3, 2}} << QList<QRgb>{0xff102030};
+    QTest::newRow("a run across the row end is cut there")
+        << runs(3, 2, 2, "\x02\x10\x20\x30\xff\x03\x01\x02\x03\xff\x01\x80\x80\x80\xff", 15)
+        << QList<QRect>{{0, 0, 2, 1}, {2, 0, 1, 1}, {0, 1, 2, 1}, {2, 1, 1, 1}}
+        << QList<QRgb>{0xff102030, 0xff010203, 0xff010203, 0xff808080};
+    QTest::newRow("columns join down the rows")
+        << runs(2, 3, 2, "\x01\x01\x01\x01\xff\x01\x02\x02\x02\xff\x01\x01\x01\x01\xff\x01\x02\x02\x02\xff"
+                         "\x01\x01\x01\x01\xff\x01\x02\x02\x02\xff", 30)
+        << QList<QRect>{{0, 0, 1, 3}, {1, 0, 1, 3}} << QList<QRgb>{0xff010101, 0xff020202};
+    QTest::newRow("a narrower run below starts its own")
+        << runs(2, 2, 2, "\x03\x05\x05\x05\xff\x01\x06\x06\x06\xff", 10)
+        << QList<QRect>{{0, 0, 2, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}} << QList<QRgb>{0xff050505, 0xff050505, 0xff060606};
+    QTest::newRow("whole rows join the row above")
+        << runs(2, 3, 2, "\x01\x07\x07\x07\xff\x01\x08\x08\x08\xff\x02\x09\x09\x09\xff\x02\x09\x09\x09\xff", 20)
+        << QList<QRect>{{0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 2, 2}} << QList<QRgb>{0xff070707, 0xff080808, 0xff090909};
+
+    const QList<QRect> none;
+    const QList<QRgb> noColours;
+    QTest::newRow("RGBA") << runs(2, 1, 6, "\x02\xff\x00\x00\xff", 5) << none << noColours;
+    QTest::newRow("one pixel short") << runs(3, 2, 2, "\x05\x01\x02\x03\xff", 5) << none << noColours;
+    QTest::newRow("no runs chunk") << PngWithRuns(3, 2, 2, QByteArray()) << none << noColours;
+}
+
+// Runs that do not fill an opaque picture exactly give no rectangles, and the
+// window shows the picture as a pixmap instead.
+void TestSkin::rectsRead()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(QList<QRect>, rects);
+    QFETCH(QList<QRgb>, colours);
+    const skin::TPictureRects picture = skin::RectsFromRuns(png);
+    QList<QRect> readRects;
+    QList<QRgb> readColours;
+    for (const skin::TColourRect &rect : picture.Rects) {
+        readRects << rect.Rect;
+        readColours << rect.Colour;
+    }
+    QCOMPARE(readRects, rects);
+    QCOMPARE(readColours, colours);
+    QCOMPARE(picture.Size.isEmpty(), rects.isEmpty());
 }
 
 QTEST_MAIN(TestSkin)

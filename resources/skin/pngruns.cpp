@@ -1,10 +1,12 @@
 #include "pngruns.h"
 
+#include <QHash>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace skin {
 
@@ -59,34 +61,134 @@ std::optional<TPngHeader> ReadHeader(QByteArrayView data)
     return header;
 }
 
-QImage Fill(const TPngHeader &header, QByteArrayView chunk)
+// Calls pixels(first, length, rgba) for each run of the chunk, in order, and
+// says whether the runs fill the picture exactly. A run is checked before it
+// is passed on: pixels never gets one that overruns the picture.
+template <typename Pixels>
+bool ForEachRun(const TPngHeader &header, QByteArrayView chunk, Pixels pixels)
 {
     // A run takes at most nine bytes; a size beyond that is not ours, and
     // would have qUncompress reserve whatever it claims.
     const qsizetype total = qsizetype(header.Width) * header.Height;
     if (chunk.size() < 4 || qFromBigEndian<quint32>(chunk.data()) > quint64(total) * 9)
-        return {};
+        return false;
     const QByteArray runs = qUncompress(reinterpret_cast<const uchar *>(chunk.data()), chunk.size());
     if (runs.isEmpty())
-        return {};
-    QImage image(int(header.Width), int(header.Height), header.Alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (image.isNull() || image.bytesPerLine() != qsizetype(header.Width) * 4)
-        return {};
-    auto *pixel = reinterpret_cast<QRgb *>(image.bits());
+        return false;
     qsizetype filled = 0;
     qsizetype at = 0;
     while (at < runs.size()) {
         const std::optional<quint32> length = ReadLength(runs, &at);
         if (!length || *length == 0 || *length > total - filled || runs.size() - at < 4)
-            return {};
+            return false;
         const auto *bytes = reinterpret_cast<const quint8 *>(runs.data() + at);
         at += 4;
         if (!header.Alpha && bytes[3] != 0xFF)
-            return {};
-        std::fill_n(pixel + filled, *length, qRgba(bytes[0], bytes[1], bytes[2], bytes[3]));
+            return false;
+        pixels(filled, qsizetype(*length), qRgba(bytes[0], bytes[1], bytes[2], bytes[3]));
         filled += *length;
     }
-    return filled == total ? image : QImage();
+    return filled == total;
+}
+
+QImage Fill(const TPngHeader &header, QByteArrayView chunk)
+{
+    QImage image(int(header.Width), int(header.Height), header.Alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull() || image.bytesPerLine() != qsizetype(header.Width) * 4)
+        return {};
+    auto *pixel = reinterpret_cast<QRgb *>(image.bits());
+    const bool filled = ForEachRun(header, chunk, [pixel](qsizetype first, qsizetype length, QRgb rgba) {
+        std::fill_n(pixel + first, length, rgba);
+    });
+    return filled ? image : QImage();
+}
+
+// Joins each run, cut at the row ends, with the same run in the rows above.
+class TRectJoiner
+{
+public:
+    explicit TRectJoiner(QList<TColourRect> *rects)
+        : FRects(rects)
+    {
+    }
+
+    void Add(int x, int y, int width, int height, QRgb colour)
+    {
+        const auto above = FEndingAt.constFind(Key(x, y - 1));
+        if (above != FEndingAt.cend()) {
+            TColourRect &rect = (*FRects)[*above];
+            if (rect.Rect.width() == width && rect.Colour == colour) {
+                rect.Rect.setBottom(y + height - 1);
+                FEndingAt.insert(Key(x, y + height - 1), *above);
+                return;
+            }
+        }
+        FEndingAt.insert(Key(x, y + height - 1), FRects->size());
+        FRects->append({QRect(x, y, width, height), colour});
+    }
+
+private:
+    static quint64 Key(int x, int bottom) { return quint64(quint32(bottom)) << 32 | quint32(x); }
+
+    QList<TColourRect> *FRects;
+    // Where each rectangle ends, by its left edge and its last row.
+    QHash<quint64, qsizetype> FEndingAt;
+};
+
+TPictureRects Rects(const TPngHeader &header, QByteArrayView chunk)
+{
+    if (header.Alpha)
+        return {};
+    TPictureRects picture;
+    TRectJoiner joiner(&picture.Rects);
+    const qsizetype width = header.Width;
+    const bool filled = ForEachRun(header, chunk, [&](qsizetype first, qsizetype length, QRgb rgba) {
+        qsizetype at = first;
+        const qsizetype end = first + length;
+        if (at % width != 0) {
+            // The part in the row the run begins in.
+            const qsizetype stop = std::min(end, (at / width + 1) * width);
+            joiner.Add(int(at % width), int(at / width), int(stop - at), 1, rgba);
+            at = stop;
+        }
+        if (const qsizetype rows = (end - at) / width; rows > 0) {
+            joiner.Add(0, int(at / width), int(width), int(rows), rgba);
+            at += rows * width;
+        }
+        if (at < end)
+            joiner.Add(0, int(at / width), int(end - at), 1, rgba);
+    });
+    if (!filled)
+        return {};
+    picture.Size = QSize(int(header.Width), int(header.Height));
+    return picture;
+}
+
+// The header and the runs chunk of a PNG file, if it has both.
+std::optional<std::pair<TPngHeader, QByteArrayView>> FindRuns(QByteArrayView png)
+{
+    static constexpr char Signature[] = "\x89PNG\r\n\x1a\n";
+    if (png.size() < 8 || std::memcmp(png.data(), Signature, 8) != 0)
+        return std::nullopt;
+    std::optional<TPngHeader> header;
+    for (qsizetype at = 8; png.size() - at >= 12;) {
+        const quint32 length = qFromBigEndian<quint32>(png.data() + at);
+        if (length > quint32(png.size() - at - 12))
+            return std::nullopt;
+        const QByteArrayView type = png.sliced(at + 4, 4);
+        const QByteArrayView data = png.sliced(at + 8, length);
+        at += 12 + qsizetype(length);
+        if (!header) {
+            // The header comes first in every PNG file.
+            if (type != "IHDR" || !(header = ReadHeader(data)))
+                return std::nullopt;
+        } else if (type == RunsChunkType) {
+            return std::pair{*header, data};
+        } else if (type == "IEND") {
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -122,28 +224,14 @@ QByteArray RunsChunkData(const QImage &rgba)
 
 QImage ImageFromRuns(QByteArrayView png)
 {
-    static constexpr char Signature[] = "\x89PNG\r\n\x1a\n";
-    if (png.size() < 8 || std::memcmp(png.data(), Signature, 8) != 0)
-        return {};
-    std::optional<TPngHeader> header;
-    for (qsizetype at = 8; png.size() - at >= 12;) {
-        const quint32 length = qFromBigEndian<quint32>(png.data() + at);
-        if (length > quint32(png.size() - at - 12))
-            return {};
-        const QByteArrayView type = png.sliced(at + 4, 4);
-        const QByteArrayView data = png.sliced(at + 8, length);
-        at += 12 + qsizetype(length);
-        if (!header) {
-            // The header comes first in every PNG file.
-            if (type != "IHDR" || !(header = ReadHeader(data)))
-                return {};
-        } else if (type == RunsChunkType) {
-            return Fill(*header, data);
-        } else if (type == "IEND") {
-            break;
-        }
-    }
-    return {};
+    const auto runs = FindRuns(png);
+    return runs ? Fill(runs->first, runs->second) : QImage();
+}
+
+TPictureRects RectsFromRuns(QByteArrayView png)
+{
+    const auto runs = FindRuns(png);
+    return runs ? Rects(runs->first, runs->second) : TPictureRects();
 }
 
 } // namespace skin

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
+#include <QList>
+#include <QRect>
+#include <QSize>
 
 // The skin's PNG files carry their pixels twice: in the image data that every
 // reader understands, and as runs of equal pixels in a private chunk of their
@@ -29,5 +32,24 @@ QByteArray RunsChunkData(const QImage &rgba);
 // them. A null image when the file has no runs chunk or anything in it does
 // not add up; the caller then reads the image data instead.
 QImage ImageFromRuns(QByteArrayView png);
+
+struct TColourRect {
+    QRect Rect;
+    QRgb Colour;
+};
+
+// An opaque picture as the rectangles of one colour its runs make, each run
+// cut at the row ends and joined with the same run in the rows above, in the
+// order of their top rows. Painted as they are, they give the picture's
+// pixels without a bitmap: the background's 4 MB become a few thousand
+// rectangles.
+struct TPictureRects {
+    QSize Size;  // empty when the picture has none
+    QList<TColourRect> Rects;
+};
+
+// The rectangles of the picture a PNG file holds, from its runs chunk; none
+// when the file is RGBA, has no runs chunk, or anything in it does not add up.
+TPictureRects RectsFromRuns(QByteArrayView png);
 
 } // namespace skin

@@ -36,6 +36,7 @@ private slots:
     void clippedControlsAreNeverOnScreen();
     void theParameterSetStartsAsTheWindow();
     void picturesFitTheirControls();
+    void opaquePicturesArePaintedWithoutABitmap();
 };
 
 void TestFormShow::window()
@@ -388,6 +389,28 @@ void TestFormShow::picturesFitTheirControls()
     }
     // background, three pairs, four title-bar buttons; About: background, Back pair
     QCOMPARE(checked, 14);
+}
+
+// The background and About's background are painted pixel for pixel from
+// their files, and keep no bitmap: the window's would be as large as the
+// window itself.
+void TestFormShow::opaquePicturesArePaintedWithoutABitmap()
+{
+    TShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Window));
+    // About is never shown here: a picture is read for its screen before the
+    // control's first paint, whether that paint is for the screen or a grab.
+    TAboutFrm about(&w.Window);
+    for (const QWidget *window : {static_cast<QWidget *>(&w.Window), static_cast<QWidget *>(&about)}) {
+        auto *image = window->findChild<TImage *>(QStringLiteral("img1"), Qt::FindDirectChildrenOnly);
+        const char *name = window == &about ? "About's background" : "the window's background";
+        QVERIFY2(image, name);
+        const QImage file(image->Picture());
+        QVERIFY2(!file.isNull() && !file.hasAlphaChannel(), name);
+        QVERIFY2(image->grab().toImage().convertToFormat(QImage::Format_RGB32) == file.convertToFormat(QImage::Format_RGB32),
+                 name);
+        QVERIFY2(image->PictureRead() && image->pixmap().isNull(), name);
+    }
 }
 
 QTEST_MAIN(TestFormShow)
