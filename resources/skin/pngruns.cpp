@@ -1,12 +1,12 @@
 #include "pngruns.h"
 
-#include <QHash>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace skin {
 
@@ -104,35 +104,35 @@ QImage Fill(const TPngHeader &header, QByteArrayView chunk)
 }
 
 // Joins each run, cut at the row ends, with the same run in the rows above.
+// Parts come row after row, so the rectangle a part can join is the latest
+// one that begins in the part's column: any earlier one ended above it.
 class TRectJoiner
 {
 public:
-    explicit TRectJoiner(QList<TColourRect> *rects)
+    TRectJoiner(QList<TColourRect> *rects, int width)
         : FRects(rects)
+        , FLatest(width, -1)
     {
     }
 
     void Add(int x, int y, int width, int height, QRgb colour)
     {
-        const auto above = FEndingAt.constFind(Key(x, y - 1));
-        if (above != FEndingAt.cend()) {
-            TColourRect &rect = (*FRects)[*above];
-            if (rect.Rect.width() == width && rect.Colour == colour) {
-                rect.Rect.setBottom(y + height - 1);
-                FEndingAt.insert(Key(x, y + height - 1), *above);
+        const qsizetype latest = FLatest[x];
+        if (latest >= 0) {
+            QRect &rect = (*FRects)[latest].Rect;
+            if (rect.bottom() == y - 1 && rect.width() == width && (*FRects)[latest].Colour == colour) {
+                rect.setBottom(y + height - 1);
                 return;
             }
         }
-        FEndingAt.insert(Key(x, y + height - 1), FRects->size());
+        FLatest[x] = FRects->size();
         FRects->append({QRect(x, y, width, height), colour});
     }
 
 private:
-    static quint64 Key(int x, int bottom) { return quint64(quint32(bottom)) << 32 | quint32(x); }
-
     QList<TColourRect> *FRects;
-    // Where each rectangle ends, by its left edge and its last row.
-    QHash<quint64, qsizetype> FEndingAt;
+    // By column, the latest rectangle that begins in it.
+    std::vector<qsizetype> FLatest;
 };
 
 TPictureRects Rects(const TPngHeader &header, QByteArrayView chunk)
@@ -140,7 +140,7 @@ TPictureRects Rects(const TPngHeader &header, QByteArrayView chunk)
     if (header.Alpha)
         return {};
     TPictureRects picture;
-    TRectJoiner joiner(&picture.Rects);
+    TRectJoiner joiner(&picture.Rects, int(header.Width));
     const qsizetype width = header.Width;
     const bool filled = ForEachRun(header, chunk, [&](qsizetype first, qsizetype length, QRgb rgba) {
         qsizetype at = first;
