@@ -32,7 +32,7 @@ public:
     QString Picture() const { return FPicture; }
     void SetPicture(const QString &path);
     // Whether the picture has been read for the screen the control is on: not
-    // before the control is first shown.
+    // before the control is first shown or painted.
     bool PictureRead() const { return FPictureRatio != 0; }
 
     // The picture at path as drawn for a screen of the given device pixel
