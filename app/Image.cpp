@@ -87,6 +87,14 @@ QImage ReadPicture(const QString &file)
     return image.isNull() ? QImage(file) : image;
 }
 
+// The picture in file, drawn for screens of the given ratio, as a pixmap.
+QPixmap PixmapOf(const QString &file, qreal fileRatio)
+{
+    QPixmap pixmap = QPixmap::fromImage(ReadPicture(file));
+    pixmap.setDevicePixelRatio(fileRatio);
+    return pixmap;
+}
+
 QString KeyList(const QList<QKeySequence> &keys)
 {
     QStringList texts;
@@ -190,9 +198,7 @@ void TImage::SetPicture(const QString &path)
 QPixmap TImage::LoadPicture(const QString &path, qreal devicePixelRatio)
 {
     const auto [file, fileRatio] = PictureFile(path, devicePixelRatio);
-    QPixmap pixmap = QPixmap::fromImage(ReadPicture(file));
-    pixmap.setDevicePixelRatio(fileRatio);
-    return pixmap;
+    return PixmapOf(file, fileRatio);
 }
 
 QIcon ProgramIcon()
@@ -210,18 +216,23 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
     // as the window's own, and filling it was most of the first frame's
     // picture work. Any other picture is scaled to the control, as a pixmap.
     const auto [file, fileRatio] = PictureFile(FPicture, devicePixelRatio);
-    const QSize deviceSize = (QSizeF(size()) * devicePixelRatio).toSize();
-    const QResource resource(file);
-    FRects = fileRatio == devicePixelRatio && hasScaledContents() && resource.isValid()
-                 ? skin::RectsFromRuns(resource.uncompressedData())
-                 : skin::TPictureRects();
-    if (!FRects.Size.isEmpty() && FRects.Size == deviceSize) {
+    FRects = {};
+    if (fileRatio == devicePixelRatio && hasScaledContents()) {
+        if (const QResource resource(file); resource.isValid())
+            FRects = skin::RectsFromRuns(resource.uncompressedData());
+    }
+    if (!FRects.Size.isEmpty() && FRects.Size == DeviceSize(devicePixelRatio)) {
         setPixmap(QPixmap());
         update();
         return;
     }
     FRects = {};
-    setPixmap(LoadPicture(FPicture, devicePixelRatio));
+    setPixmap(PixmapOf(file, fileRatio));
+}
+
+QSize TImage::DeviceSize(qreal devicePixelRatio) const
+{
+    return (QSizeF(size()) * devicePixelRatio).toSize();
 }
 
 void TImage::showEvent(QShowEvent *event)
@@ -237,7 +248,7 @@ void TImage::paintEvent(QPaintEvent *event)
     // The window may have moved to a screen of another density since the
     // picture was set, or the control may have another size.
     const qreal ratio = devicePixelRatioF();
-    if (!FRects.Size.isEmpty() && FRects.Size != (QSizeF(size()) * ratio).toSize())
+    if (!FRects.Size.isEmpty() && FRects.Size != DeviceSize(ratio))
         FPictureRatio = 0;
     ShowPictureFor(ratio);
     if (FRects.Size.isEmpty())

@@ -68,6 +68,8 @@ protected:
 private:
     void ShowPictureFor(qreal devicePixelRatio);
     void PaintRects(const QRect &area);
+    // The control's size in the pixels of a screen of the given ratio.
+    QSize DeviceSize(qreal devicePixelRatio) const;
 
     bool FLeftPressed = false;
     bool FButton = false;
