@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class QStyleOptionGroupBox;
+
 // A group box whose title is drawn in a font of its own. The controls inside
 // go on inheriting the group's font(), which stays the window's: a larger
 // font given to the group itself would reach every control in it, and a
@@ -23,6 +25,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // What the style is given to draw the group: the group's own state, with
+    // the title font's metrics.
+    void InitGroupOption(QStyleOptionGroupBox &option) const;
 
 private:
     std::optional<QFont> FTitleFont;

@@ -70,23 +70,6 @@ std::pair<QString, qreal> PictureFile(const QString &path, qreal devicePixelRati
     return {path, 1};
 }
 
-// The skin's pictures are filled from the runs they carry; any other picture
-// is read by its format. Left to find the format itself, a reader first loads
-// every image plugin to ask it, though Qt reads PNG itself.
-QImage ReadPicture(const QString &file)
-{
-    const QResource resource(file);
-    if (resource.isValid()) {
-        const QImage runs = skin::ImageFromRuns(resource.uncompressedData());
-        if (!runs.isNull())
-            return runs;
-    }
-    QImageReader reader(file, QFileInfo(file).suffix().toLatin1());
-    reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
-    return image.isNull() ? QImage(file) : image;
-}
-
 // The picture in file, drawn for screens of the given ratio, as a pixmap.
 QPixmap PixmapOf(const QString &file, qreal fileRatio)
 {
@@ -104,6 +87,20 @@ QString KeyList(const QList<QKeySequence> &keys)
 }
 
 } // namespace
+
+QImage ReadPicture(const QString &file)
+{
+    const QResource resource(file);
+    if (resource.isValid()) {
+        const QImage runs = skin::ImageFromRuns(resource.uncompressedData());
+        if (!runs.isNull())
+            return runs;
+    }
+    QImageReader reader(file, QFileInfo(file).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    return image.isNull() ? QImage(file) : image;
+}
 
 TImage::TImage(QWidget *parent)
     : QLabel(parent)

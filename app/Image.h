@@ -17,6 +17,12 @@ class QIcon;
 // for the densest screen.
 QIcon ProgramIcon();
 
+// A picture read by its file's format: a skin picture from the runs it
+// carries, any other by the reader for its suffix. Left to find the format
+// itself, a reader first loads every image plugin installed to ask it, though
+// Qt reads PNG itself.
+QImage ReadPicture(const QString &file);
+
 class TImage : public QLabel
 {
     Q_OBJECT
