@@ -82,13 +82,15 @@ void TestGroupFrame::framesAreTheStylesOwn_data()
     QTest::addColumn<bool>("checkable");
     QTest::addColumn<int>("titlePixels");
     QTest::addColumn<qreal>("ratio");
-    QTest::newRow("title") << QStringLiteral("Alarm Setting") << false << 21 << 1.0;
-    QTest::newRow("title, ratio 2") << QStringLiteral("Alarm Setting") << false << 21 << 2.0;
-    QTest::newRow("title, ratio 1.5") << QStringLiteral("Log Setting") << false << 21 << 1.5;
-    QTest::newRow("small title") << QStringLiteral("Device Info") << false << 9 << 1.0;
-    QTest::newRow("no title") << QString() << false << 21 << 1.0;
-    QTest::newRow("check box") << QStringLiteral("Trip Information") << true << 21 << 1.0;
-    QTest::newRow("check box, no title") << QString() << true << 21 << 2.0;
+    QTest::addColumn<bool>("flat");
+    QTest::newRow("title") << QStringLiteral("Alarm Setting") << false << 21 << 1.0 << false;
+    QTest::newRow("title, ratio 2") << QStringLiteral("Alarm Setting") << false << 21 << 2.0 << false;
+    QTest::newRow("title, ratio 1.5") << QStringLiteral("Log Setting") << false << 21 << 1.5 << false;
+    QTest::newRow("small title") << QStringLiteral("Device Info") << false << 9 << 1.0 << false;
+    QTest::newRow("no title") << QString() << false << 21 << 1.0 << false;
+    QTest::newRow("check box") << QStringLiteral("Trip Information") << true << 21 << 1.0 << false;
+    QTest::newRow("check box, no title") << QString() << true << 21 << 2.0 << false;
+    QTest::newRow("flat") << QStringLiteral("Alarm Setting") << false << 21 << 1.0 << true;
 }
 
 void TestGroupFrame::framesAreTheStylesOwn()
@@ -97,12 +99,14 @@ void TestGroupFrame::framesAreTheStylesOwn()
     QFETCH(bool, checkable);
     QFETCH(int, titlePixels);
     QFETCH(qreal, ratio);
+    QFETCH(bool, flat);
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
     QVERIFY(fusion);
     TProbeGroup group;
     group.setStyle(fusion.get());
     group.setTitle(title);
     group.setCheckable(checkable);
+    group.setFlat(flat);
     QFont font = group.font();
     font.setPixelSize(titlePixels);
     font.setBold(true);
