@@ -17,14 +17,13 @@ namespace {
 // as the style does; the title and the check box are still the style's.
 const QString FusionFramePicture = QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png");
 
-bool DrawsFusionFrame(const QStyle *style)
+// The picture under Fusion; none under other styles, or where this Qt has
+// no such picture, and the style then draws the frame itself.
+QPixmap OwnFramePicture(const QStyle *style)
 {
     static const bool pictureThere = QFile::exists(FusionFramePicture);
-    return pictureThere && style->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0;
-}
-
-QPixmap FusionFrame()
-{
+    if (!pictureThere || style->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        return {};
     static const QString key = QStringLiteral("loggercfg-group-frame");
     QPixmap frame;
     if (!QPixmapCache::find(key, &frame)) {
@@ -34,7 +33,8 @@ QPixmap FusionFrame()
     return frame;
 }
 
-void PaintFusionFrame(QPainter &painter, const QStyleOptionGroupBox &option, const QWidget *group)
+void PaintFusionFrame(QPainter &painter, const QStyleOptionGroupBox &option, const QWidget *group,
+                      const QPixmap &picture)
 {
     const QStyle *style = group->style();
     QRect frame = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group);
@@ -45,7 +45,7 @@ void PaintFusionFrame(QPainter &painter, const QStyleOptionGroupBox &option, con
                  + (bare ? 0
                          : qMax(style->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight),
                                 option.fontMetrics.height())));
-    qDrawBorderPixmap(&painter, frame, QMargins(6, 6, 6, 6), FusionFrame());
+    qDrawBorderPixmap(&painter, frame, QMargins(6, 6, 6, 6), picture);
 }
 
 } // namespace
@@ -76,9 +76,11 @@ void TGroupBox::paintEvent(QPaintEvent *)
     painter.setFont(TitleFont());
     QStyleOptionGroupBox option;
     InitGroupOption(option);
-    if ((option.subControls & QStyle::SC_GroupBoxFrame) && DrawsFusionFrame(style())) {
-        PaintFusionFrame(painter, option, this);
-        option.subControls &= ~QStyle::SC_GroupBoxFrame;
+    if (option.subControls & QStyle::SC_GroupBoxFrame) {
+        if (const QPixmap picture = OwnFramePicture(style()); !picture.isNull()) {
+            PaintFusionFrame(painter, option, this, picture);
+            option.subControls &= ~QStyle::SC_GroupBoxFrame;
+        }
     }
     painter.drawComplexControl(QStyle::CC_GroupBox, option);
 }
