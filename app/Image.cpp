@@ -213,12 +213,13 @@ void TImage::ShowPictureFor(qreal devicePixelRatio)
     // as the window's own, and filling it was most of the first frame's
     // picture work. Any other picture is scaled to the control, as a pixmap.
     const auto [file, fileRatio] = PictureFile(FPicture, devicePixelRatio);
-    FRects = {};
+    skin::TPictureRects rects;
     if (fileRatio == devicePixelRatio && hasScaledContents()) {
         if (const QResource resource(file); resource.isValid())
-            FRects = skin::RectsFromRuns(resource.uncompressedData());
+            rects = skin::RectsFromRuns(resource.uncompressedData());
     }
-    if (!FRects.Size.isEmpty() && FRects.Size == DeviceSize(devicePixelRatio)) {
+    if (!rects.Size.isEmpty() && rects.Size == DeviceSize(devicePixelRatio)) {
+        FRects = std::move(rects);
         setPixmap(QPixmap());
         update();
         return;
